@@ -1,0 +1,2 @@
+#include "boot/boot_templates.h"
+#include "fatdisk/fat_disk_builder.h"
