@@ -60,9 +60,12 @@ public:
     std::int32_t m_activeLayoutMode = 0;
 
     // Sectors of the partition as the boot records and the MBR entry state it:
-    // the device's sectors past the partition start, trimmed on FAT16 so that
-    // the volume holds no more clusters than FAT16 allows.
+    // the device's sectors past the partition start, trimmed so that the
+    // volume holds no more clusters than its FAT type (FAT16: 65524) and its
+    // FAT allow.
     std::uint32_t PartitionSectors() const;
+    // Data clusters of the volume in PartitionSectors().
+    std::uint32_t ClusterCount() const;
 
 private:
     // What the last BuildDisk wrote to the areas that VerifyDisk reads back
