@@ -45,9 +45,11 @@ static_assert(offsetof(platform::SCSI_PASS_THROUGH_DIRECT, Cdb) == 28);
 static_assert(kSenseInfoOffset == 48);
 static_assert(sizeof(PassThroughRecord) == 80);
 #else
-// 64-bit layout: the buffer pointer is 8-byte aligned.
+// 64-bit layout: the buffer pointer is 8-byte aligned, and so is the
+// record, which ends in 4 bytes of padding.
 static_assert(sizeof(platform::SCSI_PASS_THROUGH_DIRECT) == 56);
 static_assert(offsetof(platform::SCSI_PASS_THROUGH_DIRECT, DataBuffer) == 24);
 static_assert(offsetof(platform::SCSI_PASS_THROUGH_DIRECT, Cdb) == 36);
 static_assert(kSenseInfoOffset == 60);
+static_assert(sizeof(PassThroughRecord) == 96);
 #endif
