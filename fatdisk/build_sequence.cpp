@@ -1,27 +1,254 @@
-// TEMPORARY stubs so that the program links until the build and read-back
-// sequence arrives; its author replaces this file.
+// Writing the layout to the device and reading it back. The volume is opened
+// and locked for the whole sequence; every area is moved in commands of at
+// most 128 sectors from one zero-filled buffer per phase.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include "fatdisk/fat_disk_builder.h"
+#include "fatdisk/on_disk_format.h"
+#include "fatdisk/volume_label.h"
 
 namespace {
-constexpr char kNotBuiltYet[] = "not built yet";
+
+constexpr char kOpenFailed[] = "CreatHadle Fail";
+constexpr char kLockFailed[] = "Lock Volume Failed";
+constexpr char kWriteFailed[] = "Write Data Command Failed";
+constexpr char kReadFailed[] = "Read Data Command Failed";
+constexpr char kAllocateFailed[] = "Allocate Memory Failed";
+constexpr char kReservedTooSmall[] = "Reserved Area Too Small";
+constexpr char kMismatch[] = "Read Back Data Mismatch";
+
+// The FAT32 boot area spans sectors 0 to 7 of the reserved area (boot
+// sector, FSInfo, third boot sector, backups in 6 and 7); a FAT16 volume
+// needs its boot sector.
+constexpr std::uint32_t kFat32BootAreaSectors = 8;
+constexpr std::uint32_t kFat16BootAreaSectors = 1;
+
+// One phase's buffer: zero-filled, released when it goes out of scope or
+// when the next phase takes its place.
+class SectorBuffer {
+public:
+    // False when the memory cannot be had, or the area is too large for
+    // one transfer length of 32 bits.
+    bool Allocate(std::uint32_t sectors) {
+        Release();
+        std::uint64_t bytes = std::uint64_t{sectors} * fatdisk::kSectorSize;
+        if (bytes > UINT32_MAX) return false;
+        bytes_ = static_cast<std::uint32_t>(bytes);
+        if (bytes_ == 0) return true;
+        data_ = new (std::nothrow) std::uint8_t[bytes_]();
+        if (data_ == nullptr) bytes_ = 0;
+        return data_ != nullptr;
+    }
+    void Release() {
+        delete[] data_;
+        data_ = nullptr;
+        bytes_ = 0;
+    }
+    ~SectorBuffer() { Release(); }
+
+    std::uint8_t* data() const { return data_; }
+    std::uint32_t bytes() const { return bytes_; }
+
+private:
+    std::uint8_t* data_ = nullptr;
+    std::uint32_t bytes_ = 0;
+};
+
+// The bytes of an area up to its last nonzero one within its first
+// `limit` bytes.
+std::vector<std::uint8_t> HeadOf(const SectorBuffer& buffer, std::uint32_t limit) {
+    std::uint32_t end = std::min(limit, buffer.bytes());
+    while (end > 0 && buffer.data()[end - 1] == 0) --end;
+    return {buffer.data(), buffer.data() + end};
+}
+
+bool Matches(const std::uint8_t* read, std::uint32_t bytes, const std::vector<std::uint8_t>& head) {
+    if (head.size() > bytes) return false;
+    if (!std::equal(head.begin(), head.end(), read)) return false;
+    return std::all_of(read + head.size(), read + bytes, [](std::uint8_t b) { return b == 0; });
+}
+
+}  // namespace
+
+bool CFatDiskBuilder::RefuseUnbuildableLayout() {
+    std::uint32_t needed = m_isFat16 ? kFat16BootAreaSectors : kFat32BootAreaSectors;
+    if (m_reservedSectors >= needed) return false;
+    m_errorText = kReservedTooSmall;
+    return true;
+}
+
+bool CFatDiskBuilder::ReleaseVolumeAndFail(const char* errorText) {
+    m_channel.UnlockVolume(m_driveLetter);
+    m_channel.CloseVolume();
+    if (errorText != nullptr) m_errorText = errorText;
+    return false;
 }
 
 bool CFatDiskBuilder::BuildDisk() {
-    m_errorText = kNotBuiltYet;
-    return false;
+    if (RefuseUnbuildableLayout()) return false;
+    if (m_channel.OpenVolume(m_driveLetter) != 0) {
+        m_errorText = kOpenFailed;
+        return false;
+    }
+    if (m_channel.LockVolume(m_driveLetter)) {
+        m_channel.CloseVolume();
+        m_errorText = kLockFailed;
+        return false;
+    }
+    m_hasBuiltAreas = false;
+
+    const std::uint32_t reservedLba = m_partitionStart;
+    const std::uint32_t fat1Lba = reservedLba + m_reservedSectors;
+    const std::uint32_t fat2Lba = fat1Lba + m_sectorsPerFat;
+    const std::uint32_t rootLba = fat2Lba + m_sectorsPerFat;
+    const std::uint32_t rootSectors = m_isFat16 ? m_rootDirSectors : m_sectorsPerCluster;
+    BuiltAreas built;
+    SectorBuffer buffer;
+
+    // Phase 1: the MBR area; empty when the boot sector is sector 0.
+    if (m_partitionStart > 0) {
+        if (!buffer.Allocate(m_partitionStart)) return ReleaseVolumeAndFail(kAllocateFailed);
+        MakeMbr(buffer.data());
+        if (!WriteSectors(buffer.data(), buffer.bytes(), 0)) return ReleaseVolumeAndFail(nullptr);
+        built.mbrArea = {0, m_partitionStart, HeadOf(buffer, buffer.bytes())};
+    }
+
+    // Phase 2: the reserved area with the boot sector (FAT32: the boot area).
+    if (!buffer.Allocate(m_reservedSectors)) return ReleaseVolumeAndFail(kAllocateFailed);
+    if (m_isFat16) {
+        MakeFat16BootSector(buffer.data());
+    } else {
+        MakeFat32BootArea(buffer.data());
+    }
+    if (!WriteSectors(buffer.data(), buffer.bytes(), reservedLba)) {
+        return ReleaseVolumeAndFail(nullptr);
+    }
+    built.reservedArea = {reservedLba, m_reservedSectors, HeadOf(buffer, buffer.bytes())};
+
+    // Phases 3 and 4: both FAT copies in full, from one buffer.
+    if (!buffer.Allocate(m_sectorsPerFat)) return ReleaseVolumeAndFail(kAllocateFailed);
+    if (m_sectorsPerFat > 0) MakeFatHead(buffer.data());
+    if (!WriteSectors(buffer.data(), buffer.bytes(), fat1Lba)) return ReleaseVolumeAndFail(nullptr);
+    if (!WriteSectors(buffer.data(), buffer.bytes(), fat2Lba)) return ReleaseVolumeAndFail(nullptr);
+    std::uint32_t fatReadBack = std::min<std::uint32_t>(m_sectorsPerFat, 1);
+    built.fatCopy1 = {fat1Lba, fatReadBack, HeadOf(buffer, fatReadBack * fatdisk::kSectorSize)};
+    built.fatCopy2 = {fat2Lba, fatReadBack, built.fatCopy1.head};
+
+    // Phase 5: the root area (FAT32: the first data cluster) with the label entry.
+    if (!buffer.Allocate(rootSectors)) return ReleaseVolumeAndFail(kAllocateFailed);
+    if (buffer.bytes() >= fatdisk::kDirEntrySize) {
+        fatdisk::WriteVolumeLabelEntry(buffer.data(), m_volumeLabel);
+    }
+    if (!WriteSectors(buffer.data(), buffer.bytes(), rootLba)) return ReleaseVolumeAndFail(nullptr);
+    buffer.Release();
+
+    m_channel.UnlockVolume(m_driveLetter);
+    m_channel.CloseVolume();
+    m_builtAreas = std::move(built);
+    m_hasBuiltAreas = true;
+    return true;
+}
+
+bool CFatDiskBuilder::ExpectedAreas(BuiltAreas* areas) {
+    if (RefuseUnbuildableLayout()) return false;
+    const std::uint32_t fat1Lba = m_partitionStart + m_reservedSectors;
+    const std::uint32_t fatReadBack = std::min<std::uint32_t>(m_sectorsPerFat, 1);
+    SectorBuffer buffer;
+    auto outOfMemory = [this] {
+        m_errorText = kAllocateFailed;
+        return false;
+    };
+
+    // The MBR image takes the first sector of its area; the rest is zero.
+    areas->mbrArea = {0, m_partitionStart, {}};
+    if (m_partitionStart > 0) {
+        if (!buffer.Allocate(1)) return outOfMemory();
+        MakeMbr(buffer.data());
+        areas->mbrArea.head = HeadOf(buffer, buffer.bytes());
+    }
+
+    if (!buffer.Allocate(m_reservedSectors)) return outOfMemory();
+    if (m_isFat16) {
+        MakeFat16BootSector(buffer.data());
+    } else {
+        MakeFat32BootArea(buffer.data());
+    }
+    areas->reservedArea = {m_partitionStart, m_reservedSectors, HeadOf(buffer, buffer.bytes())};
+
+    if (!buffer.Allocate(1)) return outOfMemory();
+    if (fatReadBack > 0) MakeFatHead(buffer.data());
+    areas->fatCopy1 = {fat1Lba, fatReadBack, HeadOf(buffer, fatReadBack * fatdisk::kSectorSize)};
+    areas->fatCopy2 = {fat1Lba + m_sectorsPerFat, fatReadBack, areas->fatCopy1.head};
+    return true;
 }
 
 bool CFatDiskBuilder::VerifyDisk() {
-    m_errorText = kNotBuiltYet;
-    return false;
+    // Compare against the disk as this builder built it; a builder that has
+    // built nothing compares against the images of its current layout.
+    BuiltAreas expected;
+    if (m_hasBuiltAreas) {
+        expected = m_builtAreas;
+    } else if (!ExpectedAreas(&expected)) {
+        return false;
+    }
+
+    if (m_channel.OpenVolume(m_driveLetter) != 0) {
+        m_errorText = kOpenFailed;
+        return false;
+    }
+    if (m_channel.LockVolume(m_driveLetter)) {
+        m_channel.CloseVolume();
+        m_errorText = kLockFailed;
+        return false;
+    }
+
+    SectorBuffer buffer;
+    for (const AreaImage* area :
+         {&expected.mbrArea, &expected.reservedArea, &expected.fatCopy1, &expected.fatCopy2}) {
+        if (area->sectors == 0) continue;
+        if (!buffer.Allocate(area->sectors)) return ReleaseVolumeAndFail(kAllocateFailed);
+        if (!ReadSectors(buffer.data(), buffer.bytes(), area->firstLba)) {
+            return ReleaseVolumeAndFail(nullptr);
+        }
+        if (!Matches(buffer.data(), buffer.bytes(), area->head)) {
+            return ReleaseVolumeAndFail(kMismatch);
+        }
+    }
+    buffer.Release();
+
+    m_channel.UnlockVolume(m_driveLetter);
+    m_channel.CloseVolume();
+    return true;
 }
 
-bool CFatDiskBuilder::WriteSectors(const std::uint8_t*, std::uint32_t, std::uint32_t) {
-    m_errorText = kNotBuiltYet;
-    return false;
+bool CFatDiskBuilder::WriteSectors(const std::uint8_t* buffer, std::uint32_t byteLength,
+                                   std::uint32_t firstLba) {
+    const std::uint32_t sectors = byteLength / fatdisk::kSectorSize;
+    for (std::uint32_t done = 0; done < sectors;) {
+        std::uint32_t count = std::min<std::uint32_t>(sectors - done, kMaxBlocksPerCommand);
+        if (m_channel.WriteBlocks(m_driveLetter, firstLba + done, count,
+                                  buffer + std::size_t{done} * fatdisk::kSectorSize)) {
+            m_errorText = kWriteFailed;
+            return false;
+        }
+        done += count;
+    }
+    return true;
 }
 
-bool CFatDiskBuilder::ReadSectors(std::uint8_t*, std::uint32_t, std::uint32_t) {
-    m_errorText = kNotBuiltYet;
-    return false;
+bool CFatDiskBuilder::ReadSectors(std::uint8_t* buffer, std::uint32_t byteLength,
+                                  std::uint32_t firstLba) {
+    const std::uint32_t sectors = byteLength / fatdisk::kSectorSize;
+    for (std::uint32_t done = 0; done < sectors;) {
+        std::uint32_t count = std::min<std::uint32_t>(sectors - done, kMaxBlocksPerCommand);
+        if (m_channel.ReadBlocks(m_driveLetter, firstLba + done, count,
+                                 buffer + std::size_t{done} * fatdisk::kSectorSize)) {
+            m_errorText = kReadFailed;
+            return false;
+        }
+        done += count;
+    }
+    return true;
 }

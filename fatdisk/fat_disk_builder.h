@@ -68,18 +68,34 @@ public:
     std::uint32_t ClusterCount() const;
 
 private:
-    // What the last BuildDisk wrote to the areas that VerifyDisk reads back
-    // (MBR area, reserved area, first FAT sector), so that the read-back
-    // compares against the disk as built even when a later Setup changed the
-    // label. Empty until a BuildDisk has run.
-    struct BuiltAreas {
-        std::uint32_t partitionStart = 0;
-        std::uint32_t reservedSectors = 0;
-        std::uint32_t sectorsPerFat = 0;
-        std::vector<std::uint8_t> mbrArea;
-        std::vector<std::uint8_t> reservedArea;
-        std::vector<std::uint8_t> fatFirstSector;
+    // One area that VerifyDisk reads back: where it lies, and its expected
+    // bytes up to the last nonzero one (the rest of the area is zero).
+    struct AreaImage {
+        std::uint32_t firstLba = 0;
+        std::uint32_t sectors = 0;
+        std::vector<std::uint8_t> head;
     };
+    // The areas VerifyDisk reads back, in reading order: the MBR area, the
+    // reserved area, and the first sector of each FAT copy.
+    struct BuiltAreas {
+        AreaImage mbrArea;
+        AreaImage reservedArea;
+        AreaImage fatCopy1;
+        AreaImage fatCopy2;
+    };
+
+    // The areas as the current layout and label would build them. False
+    // (reason in m_errorText) when the layout cannot be built or a buffer
+    // cannot be had.
+    bool ExpectedAreas(BuiltAreas* areas);
+    bool RefuseUnbuildableLayout();
+    // Releases the volume taken by BuildDisk or VerifyDisk and fails; a null
+    // text keeps the one already in m_errorText.
+    bool ReleaseVolumeAndFail(const char* errorText);
+
+    // What the last successful BuildDisk wrote, so that the read-back
+    // compares against the disk as built even when a later Setup changed the
+    // label. Unset until a BuildDisk has succeeded.
     BuiltAreas m_builtAreas;
     bool m_hasBuiltAreas = false;
 };
