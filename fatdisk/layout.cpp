@@ -222,12 +222,16 @@ bool CFatDiskBuilder::LayoutFat32() {
 
 std::uint32_t CFatDiskBuilder::PartitionSectors() const {
     const std::uint32_t available = m_totalSectors - m_partitionStart;
+    if (m_sectorsPerCluster == 0 || available < m_dataStart) return available;
+    // The most clusters the volume may hold: those its type allows and its
+    // FAT has entries for.
     const std::uint32_t entriesPerSector = m_isFat16 ? kFat16EntriesPerSector : kFat32EntriesPerSector;
-    const std::uint64_t fatClusters = std::uint64_t{m_sectorsPerFat} * entriesPerSector - kReservedFatEntries;
-    const std::uint64_t typeClusters = m_isFat16 ? kFat16MaxClusters : kFat32MaxClusters;
-    const std::uint64_t largest =
-        std::uint64_t{m_dataStart} + std::min(fatClusters, typeClusters) * m_sectorsPerCluster;
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(available, largest));
+    const std::uint64_t fatEntries = std::uint64_t{m_sectorsPerFat} * entriesPerSector;
+    const std::uint64_t fatClusters = fatEntries > kReservedFatEntries ? fatEntries - kReservedFatEntries : 0;
+    const std::uint64_t largest = std::min<std::uint64_t>(fatClusters, m_isFat16 ? kFat16MaxClusters : kFat32MaxClusters);
+    if ((available - m_dataStart) / m_sectorsPerCluster <= largest) return available;
+    // Trimmed to exactly that many clusters; the device's last sectors stay unused.
+    return static_cast<std::uint32_t>(m_dataStart + largest * m_sectorsPerCluster);
 }
 
 std::uint32_t CFatDiskBuilder::ClusterCount() const {
