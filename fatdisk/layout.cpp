@@ -3,8 +3,8 @@
 // places of the partition and its areas. Pure arithmetic on the builder's
 // fields; the device is only touched by BuildDisk when Setup asks for it.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <utility>
 
 #include "fatdisk/fat_disk_builder.h"
@@ -52,7 +52,8 @@ constexpr ClusterSizeRow kFat32ClusterSizes[] = {
     {66600, 0}, {532480, 1}, {16777216, 8}, {33554432, 16}, {67108864, 32}, {4294967295u, 64},
 };
 
-std::uint32_t ClusterSizeFor(std::span<const ClusterSizeRow> table, std::uint32_t totalSectors) {
+template <std::size_t Rows>
+std::uint32_t ClusterSizeFor(const ClusterSizeRow (&table)[Rows], std::uint32_t totalSectors) {
     for (const ClusterSizeRow& row : table) {
         if (row.upToSectors >= totalSectors) return row.sectorsPerCluster;
     }

@@ -1,4 +1,0 @@
-// Entry point of the Windows program until the dialog arrives.
-#include <windows.h>
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
