@@ -19,22 +19,22 @@ constexpr std::string_view kUsage =
 
 enum class Option { kHelp, kPrintLayout, kSectors, kMode };
 
-struct OptionSpec {
+struct KnownOption {
     std::string_view name;
     Option option;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"--help", Option::kHelp, false},
     {"--print-layout", Option::kPrintLayout, false},
     {"--sectors", Option::kSectors, true},
     {"--mode", Option::kMode, true},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.name == name) return &spec;
+const KnownOption* FindOption(std::string_view name) {
+    for (const KnownOption& known : kOptions) {
+        if (known.name == name) return &known;
     }
     return nullptr;
 }
@@ -67,23 +67,23 @@ ParseResult ParseArguments(std::span<const std::string_view> arguments) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
         }
-        const OptionSpec* spec = FindOption(name);
-        if (spec == nullptr) {
+        const KnownOption* known = FindOption(name);
+        if (known == nullptr) {
             result.error = "makevorndisk: unknown argument '" + std::string(arguments[i]) + "'";
             break;
         }
-        if (spec->takesValue && !value) {
+        if (known->takesValue && !value) {
             if (i + 1 == arguments.size()) {
                 result.error = "makevorndisk: " + std::string(name) + " needs a value";
                 break;
             }
             value = arguments[++i];
-        } else if (!spec->takesValue && value) {
+        } else if (!known->takesValue && value) {
             result.error = "makevorndisk: " + std::string(name) + " takes no value";
             break;
         }
 
-        switch (spec->option) {
+        switch (known->option) {
         case Option::kHelp:
             SetAction(result, Action::kHelp, name);
             break;
@@ -110,7 +110,7 @@ ParseResult ParseArguments(std::span<const std::string_view> arguments) {
 
     const CommandLine& line = result.commandLine;
     if (line.action == Action::kNone) {
-        result.error = "makevorndisk: nothing to do";
+        result.error = "makevorndisk: nothing to do (give --print-layout or --help)";
     } else if (line.action == Action::kPrintLayout && !line.sectors) {
         result.error = "makevorndisk: --print-layout needs --sectors N";
     }

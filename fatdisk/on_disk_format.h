@@ -82,7 +82,6 @@ inline constexpr char kFat32FsTypeText[] = "FAT32   ";
 inline constexpr std::uint32_t kFat32RootClusterNumber = 2;
 inline constexpr std::uint32_t kFat32FsInfoSectorNumber = 1;
 inline constexpr std::uint32_t kFat32BackupBootSectorNumber = 6;  // sectors 6 and 7 copy 0 and 1
-inline constexpr std::uint32_t kFat32BootAreaSectors = 3;   // boot sector, FSInfo, boot code part 2
 inline constexpr std::uint32_t kFat32MinReservedSectors = 8;  // room for the backups in 6 and 7
 
 // ---- FSInfo sector (sector 1 of the FAT32 reserved area) ----------------
