@@ -1,0 +1,13 @@
+// The About box: the program's icon, name and version, and an OK button.
+#pragma once
+
+#include "platform/framework/framework.h"
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+    ~CAboutDlg() override;
+
+protected:
+    void DoDataExchange(CDataExchange* exchange) override;
+};

@@ -1,0 +1,20 @@
+// The Windows program's entry point: the real system services, then the
+// application object's InitInstance. The program takes nothing from its
+// command line.
+#include "platform/framework/win_app.h"
+#include "platform/framework/win_defs.h"
+#include "platform/win32/win32_system.h"
+
+#ifdef VORN_WINE_TEST_DRIVER
+#include "tests/wine/driver/wine_test_driver.h"
+#endif
+
+// The start-up code calls WinMain with C linkage and the stdcall convention.
+extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, char*, int) {
+    platform::Win32System system;
+    platform::InstallSystemServices(&system);
+#ifdef VORN_WINE_TEST_DRIVER
+    StartWineTestDriver();
+#endif
+    return AfxWinMain();
+}
