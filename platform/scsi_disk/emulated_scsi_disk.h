@@ -65,8 +65,8 @@ struct DiskFault {
     // Which commands: those with this opcode (any when empty); of them, the
     // one at this 0-based position counted from the injection (every one
     // when empty).
-    std::optional<std::uint8_t> opcode;
-    std::optional<std::size_t> atCommand;
+    std::optional<std::uint8_t> opcode{};
+    std::optional<std::size_t> atCommand{};
     std::uint32_t osError = 1117;  // ERROR_IO_DEVICE
     std::uint8_t senseKey = 0x03;  // MEDIUM ERROR
     std::uint8_t asc = 0x11;       // UNRECOVERED READ ERROR

@@ -1,0 +1,32 @@
+// A simulated PC installed as the system services for the length of a test,
+// with removable drive E: backed by an in-memory emulated disk.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/scsi_disk/emulated_scsi_disk.h"
+#include "platform/sim/sim_system.h"
+
+class SimFixture : public ::testing::Test {
+protected:
+    static constexpr char kLetter = 'E';
+
+    void SetUp() override { platform::InstallSystemServices(&sim_); }
+    void TearDown() override {
+        EXPECT_EQ(sim_.OpenHandleCount(), 0u) << "a handle was left open";
+        EXPECT_EQ(sim_.Volumes().InvalidCloseCount(), allowedInvalidCloses_)
+            << "a handle was closed that was not open";
+        platform::InstallSystemServices(nullptr);
+    }
+
+    std::shared_ptr<EmulatedScsiDisk> PlugDisk(std::uint64_t sectors, char letter = kLetter) {
+        auto disk = EmulatedScsiDisk::InMemory(sectors);
+        sim_.AddDrive(letter, DRIVE_REMOVABLE, disk);
+        return disk;
+    }
+
+    platform::SimSystem sim_;
+    std::size_t allowedInvalidCloses_ = 0;
+};

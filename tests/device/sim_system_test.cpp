@@ -1,0 +1,90 @@
+// The simulated PC's drive table, device-change reports, virtual clock and
+// last-error codes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/device/sim_fixture.h"
+
+namespace {
+
+using SimSystemTest = SimFixture;
+
+TEST_F(SimSystemTest, LogicalDriveStringsListEveryDriveInLetterOrder) {
+    sim_.AddDrive('F', DRIVE_REMOVABLE);
+    sim_.AddDrive('C', DRIVE_FIXED);
+    PlugDisk(64, 'E');
+    char buffer[32];
+    std::uint32_t length = sim_.GetLogicalDriveStringsA(sizeof buffer, buffer);
+    EXPECT_EQ(length, 12u);
+    EXPECT_EQ(std::string(buffer, 13), std::string("C:\\\0E:\\\0F:\\\0\0", 13));
+    // Too small: nothing written, the size needed returned.
+    char small[12] = "untouched";
+    EXPECT_EQ(sim_.GetLogicalDriveStringsA(sizeof small, small), 13u);
+    EXPECT_STREQ(small, "untouched");
+}
+
+TEST_F(SimSystemTest, DriveTypesComeFromTheTable) {
+    sim_.AddDrive('C', DRIVE_FIXED);
+    PlugDisk(64, 'E');
+    EXPECT_EQ(sim_.GetDriveTypeA("C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(sim_.GetDriveTypeA("e:\\"), DRIVE_REMOVABLE);
+    EXPECT_EQ(sim_.GetDriveTypeA("G:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(sim_.GetDriveTypeA("E:\\IO.SYS"), DRIVE_NO_ROOT_DIR);
+    sim_.RemoveDrive('E');
+    EXPECT_EQ(sim_.GetDriveTypeA("E:\\"), DRIVE_NO_ROOT_DIR);
+}
+
+TEST_F(SimSystemTest, PluggingAndPullingAreReportedToTheListener) {
+    std::vector<std::uint32_t> events;
+    sim_.SetDeviceChangeListener([&](std::uint32_t event) {
+        // The listener may look at the drives it is told about.
+        sim_.GetDriveTypeA("E:\\");
+        events.push_back(event);
+    });
+    PlugDisk(64);
+    sim_.RemoveDrive('E');
+    sim_.RemoveDrive('E');  // nothing there: no report
+    EXPECT_EQ(events, (std::vector<std::uint32_t>{0x8000, 0x8004}));
+}
+
+TEST_F(SimSystemTest, SleepAdvancesTheVirtualClockAndRunsWhatFallsDue) {
+    std::vector<std::int32_t> ranAt;
+    sim_.ScheduleAt(2500, [&] { ranAt.push_back(sim_.clock()); });
+    sim_.ScheduleAt(1000, [&] {
+        ranAt.push_back(sim_.clock());
+        PlugDisk(64, 'H');
+    });
+    EXPECT_EQ(sim_.clock(), 0);
+    sim_.Sleep(1500);
+    EXPECT_EQ(sim_.clock(), 1500);
+    EXPECT_EQ(ranAt, (std::vector<std::int32_t>{1000}));
+    EXPECT_EQ(sim_.GetDriveTypeA("H:\\"), DRIVE_REMOVABLE);
+    sim_.Sleep(1000);
+    EXPECT_EQ(ranAt, (std::vector<std::int32_t>{1000, 2500}));
+    EXPECT_EQ(sim_.clock(), 2500);
+}
+
+TEST_F(SimSystemTest, LastErrorBelongsToTheCallingThread) {
+    EXPECT_EQ(sim_.CreateFileA("\\\\.\\Q:", GENERIC_READ, 3, OPEN_EXISTING, 0), kInvalidHandle);
+    EXPECT_EQ(sim_.GetLastError(), ERROR_FILE_NOT_FOUND);
+    std::uint32_t otherThread = 99;
+    std::thread([&] { otherThread = sim_.GetLastError(); }).join();
+    EXPECT_EQ(otherThread, 0u);
+}
+
+TEST_F(SimSystemTest, CallsNotModelledYetFailCleanly) {
+    platform::RegKey key = reinterpret_cast<platform::RegKey>(1);
+    EXPECT_NE(sim_.RegOpenKeyExA(kHkeyLocalMachine, "SYSTEM", 0, KEY_READ, &key), 0);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(sim_.SetupDiGetClassDevsA(&kGuidDevClassDiskDrive, nullptr, nullptr, DIGCF_PRESENT),
+              kInvalidHandle);
+    EXPECT_EQ(sim_.FindResourceA(nullptr, 129, "AP"), nullptr);
+    EXPECT_EQ(sim_.CreateFileA("E:\\IO.SYS", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), kInvalidHandle);
+    EXPECT_NE(sim_.GetLastError(), 0u);
+    EXPECT_FALSE(sim_.SetFileAttributesA("E:\\IO.SYS", FILE_ATTRIBUTE_HIDDEN));
+}
+
+}  // namespace
