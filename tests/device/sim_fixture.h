@@ -5,9 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 #include "platform/scsi_disk/emulated_scsi_disk.h"
 #include "platform/sim/sim_system.h"
+
+inline void PrintTo(const VolumeEvent& e, std::ostream* out) {
+    static const char* const kKinds[] = {"Open", "Close", "Lock", "Unlock", "PassThrough", "Other"};
+    *out << kKinds[static_cast<int>(e.kind)] << "(" << (e.letter ? e.letter : '?') << ", "
+         << e.handle << ", error " << e.error << ")";
+}
 
 class SimFixture : public ::testing::Test {
 protected:
