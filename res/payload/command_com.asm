@@ -1,0 +1,3 @@
+; COMMAND.COM stand-in.
+%define PROGRAM_NAME "COMMAND.COM"
+%include "standin.inc"

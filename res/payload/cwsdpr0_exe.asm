@@ -1,0 +1,3 @@
+; CWSDPR0.EXE stand-in.
+%define PROGRAM_NAME "CWSDPR0.EXE"
+%include "standin.inc"

@@ -1,0 +1,3 @@
+; VORN.exe stand-in.
+%define PROGRAM_NAME "VORN.exe"
+%include "standin.inc"
