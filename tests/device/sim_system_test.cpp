@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/scsi_channel.h"
 #include "tests/device/sim_fixture.h"
 
 namespace {
@@ -85,6 +86,37 @@ TEST_F(SimSystemTest, CallsNotModelledYetFailCleanly) {
     EXPECT_EQ(sim_.CreateFileA("E:\\IO.SYS", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), kInvalidHandle);
     EXPECT_NE(sim_.GetLastError(), 0u);
     EXPECT_FALSE(sim_.SetFileAttributesA("E:\\IO.SYS", FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(SimSystemTest, TwoThreadsCanDriveTwoVolumesWhileTheDrivesChange) {
+    auto e = PlugDisk(1024, 'E');
+    auto f = PlugDisk(1024, 'F');
+    auto worker = [&](char letter, std::uint8_t fill) {
+        CScsiChannel channel;
+        ASSERT_EQ(channel.OpenVolume(letter), 0);
+        ASSERT_FALSE(channel.LockVolume(letter));
+        std::vector<std::uint8_t> out(8 * 512, fill), in(8 * 512);
+        for (std::uint32_t lba = 0; lba < 1024; lba += 8) {
+            ASSERT_FALSE(channel.WriteBlocks(letter, lba, 8, out.data()));
+            ASSERT_FALSE(channel.ReadBlocks(letter, lba, 8, in.data()));
+            ASSERT_EQ(in, out);
+        }
+        channel.UnlockVolume(letter);
+        channel.CloseVolume();
+    };
+    std::thread first(worker, 'E', 0x11);
+    std::thread second(worker, 'F', 0x22);
+    for (int i = 0; i < 50; ++i) {
+        sim_.AddDrive('G', DRIVE_REMOVABLE);
+        char buffer[64];
+        sim_.GetLogicalDriveStringsA(sizeof buffer, buffer);
+        sim_.RemoveDrive('G');
+        sim_.Sleep(10);
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(e->Trace().size(), 256u);
+    EXPECT_EQ(f->Trace().size(), 256u);
 }
 
 }  // namespace
