@@ -145,9 +145,7 @@ ScsiOutcome EmulatedScsiDisk::Execute(const ScsiRequest& request) {
     } else if (kind == FaultKind::CheckCondition) {
         outcome = CheckCondition(fault.senseKey, fault.asc);
     } else {
-        dropNextWrite_ = kind == FaultKind::DropWrite;
-        outcome = Run(request, cdb, traced);
-        dropNextWrite_ = false;
+        outcome = Run(request, cdb, kind == FaultKind::DropWrite, traced);
     }
     traced.osError = outcome.osError;
     traced.status = outcome.status;
@@ -156,16 +154,16 @@ ScsiOutcome EmulatedScsiDisk::Execute(const ScsiRequest& request) {
 }
 
 ScsiOutcome EmulatedScsiDisk::Run(const ScsiRequest& request, const std::uint8_t* cdb,
-                                  TracedCommand& traced) {
+                                  bool dropWrite, TracedCommand& traced) {
     switch (cdb[scsi::kCdbOpcode]) {
     case scsi::kOpInquiry:
         return Inquiry(request, cdb);
     case scsi::kOpReadCapacity10:
         return ReadCapacity(request);
     case scsi::kOpRead10:
-        return ReadWrite(request, false, traced);
+        return ReadWrite(request, false, false, traced);
     case scsi::kOpWrite10:
-        return ReadWrite(request, true, traced);
+        return ReadWrite(request, true, dropWrite, traced);
     default:
         return IllegalRequest(scsi::kAscInvalidOpcode);
     }
@@ -210,7 +208,7 @@ ScsiOutcome EmulatedScsiDisk::ReadCapacity(const ScsiRequest& request) {
     return outcome;
 }
 
-ScsiOutcome EmulatedScsiDisk::ReadWrite(const ScsiRequest& request, bool write,
+ScsiOutcome EmulatedScsiDisk::ReadWrite(const ScsiRequest& request, bool write, bool dropWrite,
                                         TracedCommand& traced) {
     std::uint64_t lba = traced.lba;
     std::uint64_t count = traced.count;
@@ -225,7 +223,7 @@ ScsiOutcome EmulatedScsiDisk::ReadWrite(const ScsiRequest& request, bool write,
     if (bytes == 0) return outcome;
     std::uint64_t offset = lba * blockLength_;
     if (write) {
-        if (dropNextWrite_) {
+        if (dropWrite) {
             traced.dropped = true;
         } else if (!store_->Write(offset, request.data, bytes)) {
             return CheckCondition(scsi::kSenseMediumError, scsi::kAscWriteError);

@@ -57,7 +57,7 @@ enum class FaultKind {
     OsError,         // the control call fails with osError
     CheckCondition,  // status CHECK CONDITION with senseKey/asc
     Busy,            // status BUSY, no sense data
-    DropWrite,       // a WRITE(10) answers GOOD and stores nothing
+    DropWrite,       // a WRITE(10) answers GOOD and stores nothing (other commands run as usual)
 };
 
 struct DiskFault {
@@ -110,10 +110,12 @@ private:
     };
 
     std::optional<FaultKind> TakeFault(std::uint8_t opcode, DiskFault* matched);
-    ScsiOutcome Run(const ScsiRequest& request, const std::uint8_t* cdb, TracedCommand& traced);
+    ScsiOutcome Run(const ScsiRequest& request, const std::uint8_t* cdb, bool dropWrite,
+                    TracedCommand& traced);
     ScsiOutcome Inquiry(const ScsiRequest& request, const std::uint8_t* cdb);
     ScsiOutcome ReadCapacity(const ScsiRequest& request);
-    ScsiOutcome ReadWrite(const ScsiRequest& request, bool write, TracedCommand& traced);
+    ScsiOutcome ReadWrite(const ScsiRequest& request, bool write, bool dropWrite,
+                          TracedCommand& traced);
 
     mutable std::mutex mutex_;
     std::unique_ptr<BlockStore> store_;
@@ -121,5 +123,4 @@ private:
     DiskIdentity identity_;
     std::vector<ArmedFault> faults_;
     std::vector<TracedCommand> trace_;
-    bool dropNextWrite_ = false;
 };
