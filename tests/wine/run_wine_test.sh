@@ -90,8 +90,10 @@ ln -sfn "$work/stick" "$WINEPREFIX/dosdevices/e:"
 
 export VORN_WINE_SYNC_DIR
 VORN_WINE_SYNC_DIR=$(winepath -w "$sync" 2>/dev/null)
+: >"$work/program.out"
 ( timeout "$run_limit" wine "$program" >"$work/program.out" 2>"$work/program.err"
   echo $? >"$work/program.rc" ) &
+program_pid=$!
 
 # Screenshots where the driver asks for them.
 taken=""
@@ -106,7 +108,7 @@ while [ ! -e "$work/program.rc" ] && [ "$SECONDS" -lt "$deadline" ]; do
   done
   sleep 0.2
 done
-wait
+wait "$program_pid"
 
 report=$(tr -d '\r' <"$work/program.out")
 echo "$report" >"$work/report.txt"
