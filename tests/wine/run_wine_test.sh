@@ -12,12 +12,20 @@ set -uo pipefail
 source_dir=$1
 work=$2
 skip=77
-build_limit=900   # seconds for building the Windows program
-boot_limit=240    # for making the Wine prefix
-run_limit=150     # for the program's whole run
+total_limit=540   # seconds for everything, within CTest's 600
+build_limit=300   # for building the Windows program
+boot_limit=120    # for making the Wine prefix
+run_limit=120     # for the program's whole run
 
 fail() { echo "FAIL: $*"; exit 1; }
 skip_test() { echo "SKIP: $*"; exit "$skip"; }
+# The smaller of a step's own limit and what is left of the whole (at
+# least one second, so that a late step fails at once).
+within() {
+  local left=$((total_limit - SECONDS))
+  [ "$left" -gt 1 ] || left=1
+  if [ "$1" -lt "$left" ]; then echo "$1"; else echo "$left"; fi
+}
 
 for tool in wine Xvfb; do
   command -v "$tool" >/dev/null || skip_test "$tool is not installed"
@@ -34,10 +42,10 @@ mkdir -p "$shots" "$sync" "$work/stick"
 
 # The program with its test driver, cross-built in the work folder.
 windows_build=$work/build-x86_64
-if ! { timeout "$build_limit" cmake -S "$source_dir" -B "$windows_build" -G Ninja \
+if ! { timeout "$(within "$build_limit")" cmake -S "$source_dir" -B "$windows_build" -G Ninja \
          -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw-x86_64.cmake" \
          -DCMAKE_BUILD_TYPE=MinSizeRel -DVORN_WINE_TEST_VARIANT=ON &&
-       timeout "$build_limit" cmake --build "$windows_build" --target MakeVORNDisk_wine_test; } \
+       timeout "$(within "$build_limit")" cmake --build "$windows_build" --target MakeVORNDisk_wine_test; } \
        >"$work/build.log" 2>&1; then
   tail -30 "$work/build.log"
   fail "the Windows program did not build (see $work/build.log)"
@@ -65,10 +73,10 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$work/display")"
 
 rm -rf "$WINEPREFIX"
-if ! timeout "$boot_limit" wineboot -i >"$work/wineboot.log" 2>&1; then
+if ! timeout "$(within "$boot_limit")" wineboot -i >"$work/wineboot.log" 2>&1; then
   skip_test "Wine cannot make a prefix here: $(tail -3 "$work/wineboot.log")"
 fi
-timeout 60 wineserver -w || true
+timeout "$(within 30)" wineserver -w || true
 
 # E: a removable drive; the dialog font mapped to an installed Chinese font;
 # windows drawn by Wine itself (no window manager); the caption-button font.
@@ -78,9 +86,9 @@ printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
   '"新細明體"="WenQuanYi Micro Hei"' '' \
   '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '"Decorated"="N"' '' \
   | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/settings.reg"
-timeout 60 wine reg import "$(winepath -w "$work/settings.reg" 2>/dev/null)" >"$work/reg.log" 2>&1 ||
+timeout "$(within 60)" wine reg import "$(winepath -w "$work/settings.reg" 2>/dev/null)" >"$work/reg.log" 2>&1 ||
   fail "registry import failed: $(cat "$work/reg.log")"
-timeout 60 wineserver -w || true
+timeout "$(within 30)" wineserver -w || true
 if command -v dpkg >/dev/null; then
   dpkg -L fonts-wine 2>/dev/null | grep -i '\.ttf$' | while read -r font; do
     cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -91,6 +99,7 @@ ln -sfn "$work/stick" "$WINEPREFIX/dosdevices/e:"
 export VORN_WINE_SYNC_DIR
 VORN_WINE_SYNC_DIR=$(winepath -w "$sync" 2>/dev/null)
 : >"$work/program.out"
+run_limit=$(within "$run_limit")
 ( timeout "$run_limit" wine "$program" >"$work/program.out" 2>"$work/program.err"
   echo $? >"$work/program.rc" ) &
 program_pid=$!
