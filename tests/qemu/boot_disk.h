@@ -1,0 +1,68 @@
+// A disk image as the layout engine makes it, with files put on the volume
+// by mtools, plus the byte-level changes the failure tests need.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qemu_test {
+
+inline constexpr std::uint32_t kSectorSize = 512;
+
+// The payload in install order, with the attributes a make gives each file.
+struct PayloadFile {
+    const char* name;
+    const char* attributes;  // mattrib arguments, empty for none
+};
+inline constexpr PayloadFile kPayload[] = {
+    {"COMMAND.COM", "+h +s"}, {"IO.SYS", "+r +h +s"},   {"MSDOS.SYS", "+r +h +s"},
+    {"VORN.exe", ""},         {"CWSDPMI.EXE", "+r +h"}, {"CWSDPR0.EXE", "+r +h"},
+    {"CWSPARAM.EXE", "+r +h"}, {"ISP.BAT", ""},
+};
+
+class BootDisk {
+public:
+    // Writes a fresh sparse image of `sectors` sectors with the layout tool.
+    // Check Error() afterwards.
+    BootDisk(const std::string& path, std::uint32_t sectors);
+
+    const std::string& Error() const { return m_error; }
+    const std::string& Path() const { return m_path; }
+    std::uint32_t PartitionStart() const { return m_partitionStart; }
+
+    // Copies a host file onto the volume under `name`.
+    bool Copy(const std::string& hostPath, const std::string& name);
+    bool SetAttributes(const std::string& name, const std::string& attributes);
+    // The payload files from the payload folder, in install order, with their
+    // attributes; `leaveOut` names one to skip.
+    bool InstallPayload(const std::string& leaveOut = "");
+
+    std::vector<std::uint8_t> ReadSector(std::uint32_t lba) const;
+    void WriteSector(std::uint32_t lba, const std::vector<std::uint8_t>& sector) const;
+    void PatchByte(std::uint32_t lba, std::uint32_t offset, std::uint8_t value) const;
+
+    // The first sector of the root directory (FAT32: of its first cluster).
+    std::uint32_t RootDirectoryStart() const;
+    // The LBA of the first sector of a root directory file (8.3 name as
+    // stored, e.g. "IO      SYS"), or 0 when there is none.
+    std::uint32_t FirstSectorOf(const std::string& storedName) const;
+
+private:
+    struct Volume {
+        std::uint32_t clusterSize = 0;
+        std::uint32_t rootStart = 0;    // FAT32: the root cluster's first sector
+        std::uint32_t rootSectors = 0;  // FAT32: one cluster
+        std::uint32_t dataStart = 0;
+        bool fat32 = false;
+    };
+    Volume ReadVolume() const;
+    bool Tool(const std::vector<std::string>& argv);
+    std::string VolumeSpec() const;
+
+    std::string m_path;
+    std::string m_error;
+    std::uint32_t m_partitionStart = 0;
+};
+
+}  // namespace qemu_test
