@@ -73,6 +73,9 @@ protected:
     void DoDataExchange(CDataExchange* exchange) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnInitDialog() override;
+    // Refused while a make runs (the worker uses the dialog until it ends).
+    void OnOK() override;
+    void OnCancel() override;
 
     void OnSysCommand(UINT commandId, LPARAM lParam);
     void OnPaint();

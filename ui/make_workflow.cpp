@@ -1,5 +1,161 @@
-// The Make button. The make itself joins with the build, read-back and
-// payload work.
+// The Make button: the first half of a make on the dialog's thread, from the
+// operator's confirmation to the start of the completion worker. Every
+// failure is boxed, then logged, and returns the dialog to idle.
+#include <algorithm>
+#include <cstdint>
+
+#include "fatdisk/fat_disk_builder.h"
+#include "platform/system_services.h"
+#include "payload/make_disk_worker.h"
 #include "ui/make_disk_dlg.h"
 
-void CMakeDiskDlg::OnMake() {}
+namespace {
+
+constexpr const char* kConfirmFormat =
+    "Current Choose is device %s,If yes,all data will be disappear, Are you sure?";
+constexpr const char* kNoDeviceSelectedText = "No Device Selected !";
+constexpr const char* kCapacityCommandFailedText = "Issue GetCapacity CMD Fail !!!";
+constexpr const char* kCapacityFailedLogText = "Can't get Devive GetCapacity.";
+constexpr const char* kTotalSectorFormat = "'%s' Total Sector = %u";
+constexpr const char* kZeroCapacityText = "Capacity = 0 !!!";
+constexpr const char* kZeroCapacityLogText = "Capacity = 0 !!!.";
+constexpr const char* kSectorSizeText = "Sector Size Not Supported !!!";
+constexpr const char* kBuildFailedFormat = "Build FAT Fail-%s";
+constexpr const char* kBuildTimeFormat = "Build FAT = %2.1f seconds \r";
+constexpr const char* kCompareFailedFormat = "Compare FAT Fail-%s";
+constexpr const char* kCompareTimeFormat = "Compare FAT = %2.1f seconds \r";
+constexpr const char* kDiskIdFailedText = "Get Disk ID Fail";
+constexpr const char* kBusyText = "Making VORN Disk, please wait !";
+constexpr const char* kZipLabel = "USBZIPBOOT";
+constexpr const char* kHddLabel = "USBHDDBOOT";
+
+// READ CAPACITY(10) data: the last logical block address in bytes 0 to 3
+// and the block length in bytes 4 to 7, both big-endian.
+constexpr std::size_t kCapacityDataLength = 8;
+constexpr std::size_t kLastLbaOffset = 0;
+constexpr std::size_t kBlockLengthOffset = 4;
+constexpr std::uint32_t kSectorSize = 512;
+constexpr double kSecondsPerTick = 0.001;
+
+std::uint32_t BigEndian32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+           static_cast<std::uint32_t>(bytes[2]) << 8 | static_cast<std::uint32_t>(bytes[3]);
+}
+
+}  // namespace
+
+void CMakeDiskDlg::OnMake() {
+    EnableControls(false);
+    m_busy = true;
+    ClearLog(m_logList);
+
+    platform::SystemServices& system = platform::Sys();
+    auto giveUp = [this] {
+        m_busy = false;
+        EnableControls(true);
+        UpdateWindow();
+    };
+    auto boxAndLog = [this](const CString& box, const CString& log) {
+        AfxMessageBox(box, MB_OK);
+        AppendLog(m_logList, log);
+    };
+
+    // With the combo box's text edited, no entry is selected: there is no
+    // drive to make.
+    const int selection = m_driveCombo.GetCurSel();
+    CString entry;
+    if (selection == CB_ERR || m_driveCombo.GetLBText(selection, entry) == CB_ERR || entry.IsEmpty()) {
+        AfxMessageBox(kNoDeviceSelectedText, MB_OK);
+        giveUp();
+        return;
+    }
+    m_driveLetter = static_cast<unsigned char>(entry.GetAt(0));
+
+    CString message;
+    message.Format(kConfirmFormat, static_cast<const char*>(entry));
+    if (AfxMessageBox(message, MB_YESNO) == IDNO) {
+        giveUp();
+        return;
+    }
+
+    std::fill(m_response, m_response + kCapacityDataLength, std::uint8_t{0});
+    if (m_channel.ReadCapacity(static_cast<char>(m_driveLetter), m_response)) {
+        boxAndLog(kCapacityCommandFailedText, kCapacityFailedLogText);
+        giveUp();
+        return;
+    }
+    const std::uint32_t totalSectors = BigEndian32(m_response + kLastLbaOffset) + 1u;
+    message.Format(kTotalSectorFormat, static_cast<const char*>(entry), totalSectors);
+    AppendLog(m_logList, message);
+    if (totalSectors == 0) {
+        boxAndLog(kZeroCapacityText, kZeroCapacityLogText);
+        giveUp();
+        return;
+    }
+    // The layout is made of 512-byte sectors; on any other sector size it
+    // would be garbage.
+    if (BigEndian32(m_response + kBlockLengthOffset) != kSectorSize) {
+        boxAndLog(kSectorSizeText, kSectorSizeText);
+        giveUp();
+        return;
+    }
+
+    CFatDiskBuilder builder(static_cast<char>(m_driveLetter));
+    builder.m_layoutMode = 0;
+    const char* label = m_zipRadio.GetCheck() != BST_UNCHECKED ? kZipLabel : kHddLabel;
+
+    m_startClock = system.clock();
+    m_phaseClock = system.clock();
+    if (!builder.Setup(totalSectors, label, true)) {
+        message.Format(kBuildFailedFormat, builder.m_errorText.c_str());
+        boxAndLog(message, message);
+        giveUp();
+        return;
+    }
+    m_endClock = system.clock();
+    m_elapsedSeconds = static_cast<double>(m_endClock - m_phaseClock) * kSecondsPerTick;
+    message.Format(kBuildTimeFormat, m_elapsedSeconds);
+    AppendLog(m_logList, message);
+
+    m_phaseClock = system.clock();
+    CString readBackLabel;
+    m_labelEdit.GetWindowText(readBackLabel);
+    builder.Setup(totalSectors, readBackLabel.Text(), false);
+    if (!builder.VerifyDisk()) {
+        message.Format(kCompareFailedFormat, builder.m_errorText.c_str());
+        boxAndLog(message, message);
+        giveUp();
+        return;
+    }
+    m_endClock = system.clock();
+    m_elapsedSeconds = static_cast<double>(m_endClock - m_phaseClock) * kSecondsPerTick;
+    message.Format(kCompareTimeFormat, m_elapsedSeconds);
+    AppendLog(m_logList, message);
+
+    if (!QueryDeviceInstanceId()) {
+        boxAndLog(kDiskIdFailedText, kDiskIdFailedText);
+        giveUp();
+        return;
+    }
+
+    // The worker clears m_busy and enables the controls when it ends.
+    AfxBeginThread(MakeDiskWorker, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+}
+
+// Closing the dialog while a make runs would leave the worker with a
+// destroyed dialog: the close box, Esc and Enter are refused until it ends.
+void CMakeDiskDlg::OnCancel() {
+    if (m_busy) {
+        AfxMessageBox(kBusyText, MB_OK);
+        return;
+    }
+    CDialog::OnCancel();
+}
+
+void CMakeDiskDlg::OnOK() {
+    if (m_busy) {
+        AfxMessageBox(kBusyText, MB_OK);
+        return;
+    }
+    CDialog::OnOK();
+}

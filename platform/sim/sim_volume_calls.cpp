@@ -1,5 +1,6 @@
 // Raw volume calls of the simulated PC: CreateFileA, CloseHandle and
-// DeviceIoControl on "\\.\X:" volumes, and the logical-drive queries.
+// DeviceIoControl on "\\.\X:" volumes (other paths are files on mounted
+// volumes), and the logical-drive queries.
 // Like Windows, a call that succeeds leaves the last error as it was.
 #include "platform/sim/sim_last_error.h"
 #include "platform/sim/sim_system.h"
@@ -7,8 +8,8 @@
 namespace platform {
 
 Handle SimSystem::CreateFileA(const char* path, std::uint32_t access, std::uint32_t,
-                              std::uint32_t, std::uint32_t) {
-    if (!EmulatedVolumes::IsVolumePath(path)) return sim::Fail(ERROR_NOT_SUPPORTED, kInvalidHandle);
+                              std::uint32_t disposition, std::uint32_t) {
+    if (!EmulatedVolumes::IsVolumePath(path)) return CreateMountedFile(path, disposition);
     std::uint32_t error = 0;
     Handle handle = volumes_.Open(path, access, &error);
     if (handle == kInvalidHandle) sim::SetThreadLastError(error);
@@ -16,6 +17,7 @@ Handle SimSystem::CreateFileA(const char* path, std::uint32_t access, std::uint3
 }
 
 bool SimSystem::CloseHandle(Handle handle) {
+    if (IsFileHandle(handle)) return CloseFile(handle);
     std::uint32_t error = 0;
     if (volumes_.Close(handle, &error)) return true;
     return sim::Fail(error, false);

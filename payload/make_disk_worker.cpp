@@ -1,0 +1,87 @@
+#include "payload/make_disk_worker.h"
+
+#include <cstring>
+
+#include "payload/payload_table.h"
+#include "platform/system_services.h"
+#include "ui/drive_roots.h"
+#include "ui/make_disk_dlg.h"
+
+namespace {
+
+constexpr int kRestartAttempts = 3;
+constexpr std::uint32_t kPollIntervalMs = 1000;
+// The drive normally returns within a few seconds; a minute without it
+// means it is not coming back under its letter.
+constexpr int kMaxPolls = 60;
+constexpr std::uint32_t kSettleMs = 1000;
+constexpr std::uint32_t kBetweenFilesMs = 500;
+constexpr double kSecondsPerTick = 0.001;
+constexpr const char* kDeviceLostText = "Can't find Device after Restart !!!";
+constexpr const char* kDoneFormat = "Done. Total time spent = %2.1f seconds \r";
+
+// True when the drive list offers letter again as a removable drive.
+bool DriveIsBack(int letter) {
+    for (const std::string& root : ReadDriveRoots()) {
+        if (IsSelectableDrive(root) && root[0] == static_cast<char>(letter)) return true;
+    }
+    return false;
+}
+
+bool WaitForDrive(int letter) {
+    platform::SystemServices& system = platform::Sys();
+    for (int poll = 0; poll < kMaxPolls; ++poll) {
+        system.Sleep(kPollIntervalMs);
+        if (DriveIsBack(letter)) return true;
+    }
+    return false;
+}
+
+// The make is over: the controls come back before the busy flag clears, so
+// that once the dialog may close, nothing here touches it any more.
+void EndMake(CMakeDiskDlg& dialog) {
+    dialog.EnableControls(true);
+    dialog.m_busy = false;
+}
+
+}  // namespace
+
+char* CopyToHeap(CString text) {
+    const std::size_t length = static_cast<std::size_t>(text.GetLength());
+    char* copy = new char[length + 1];
+    std::memcpy(copy, static_cast<const char*>(text), length + 1);
+    return copy;
+}
+
+UINT MakeDiskWorker(LPVOID parameter) {
+    CMakeDiskDlg& dialog = *static_cast<CMakeDiskDlg*>(parameter);
+    platform::SystemServices& system = platform::Sys();
+
+    for (int attempt = 0; attempt < kRestartAttempts; ++attempt) {
+        if (dialog.RestartDevice(dialog.m_deviceInstanceId) != 0) break;
+    }
+
+    if (!WaitForDrive(dialog.m_driveLetter)) {
+        AfxMessageBox(kDeviceLostText, MB_OK);
+        dialog.AppendLog(dialog.m_logList, kDeviceLostText);
+        EndMake(dialog);
+        return 1;
+    }
+    system.Sleep(kSettleMs);
+
+    for (std::size_t index = 0; index < kPayloadFiles.size(); ++index) {
+        if (index > 0) system.Sleep(kBetweenFilesMs);
+        dialog.InstallPayloadFile(kPayloadFiles[index].typeName, kPayloadFiles[index].id);
+    }
+
+    const std::int32_t now = system.clock();
+    dialog.m_endClock = now;
+    dialog.m_elapsedSeconds = static_cast<double>(now - dialog.m_startClock) * kSecondsPerTick;
+    CString line;
+    line.Format(kDoneFormat, dialog.m_elapsedSeconds);
+    char* text = CopyToHeap(line);
+    // A text the dialog never receives is not the dialog's to free.
+    if (!dialog.PostMessage(WM_LOG_TEXT, kLogTextWParam, reinterpret_cast<LPARAM>(text))) delete[] text;
+    EndMake(dialog);
+    return 1;
+}

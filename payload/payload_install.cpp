@@ -1,0 +1,68 @@
+// Writing one payload file from the program's resources onto the mounted
+// volume, then giving it its DOS attributes.
+#include "payload/payload_table.h"
+#include "platform/system_services.h"
+#include "ui/make_disk_dlg.h"
+
+namespace {
+constexpr const char* kModuleFailedText = "Get File-GetModuleHandle Failed!!!";
+constexpr const char* kFindFailedText = "Get File-FindResource Failed!!!";
+constexpr const char* kLoadFailedText = "Get File-LoadResource Failed!!!";
+constexpr const char* kLockFailedText = "Get File-LockResource Failed!!!";
+constexpr const char* kOpenFailedText = "open save File Failed!!!";
+constexpr const char* kWriteFailedText = "write save File Failed!!!";
+}  // namespace
+
+bool CMakeDiskDlg::InstallPayloadFile(CString typeName, unsigned id) {
+    platform::SystemServices& system = platform::Sys();
+    auto report = [this](const char* text) {
+        AppendLog(m_logList, text);
+        AfxMessageBox(text, MB_OK, 0);
+    };
+
+    platform::Module module = system.GetModuleHandleA(nullptr);
+    if (module == nullptr) {
+        report(kModuleFailedText);
+        return false;
+    }
+    platform::ResourceInfo info = system.FindResourceA(module, id, typeName);
+    if (info == nullptr) {
+        report(kFindFailedText);
+        return false;
+    }
+    platform::ResourceData loaded = system.LoadResource(module, info);
+    if (loaded == nullptr) {
+        report(kLoadFailedText);
+        return false;
+    }
+    const std::uint32_t size = system.SizeofResource(module, info);
+    const void* data = system.LockResource(loaded);
+    if (data == nullptr) {
+        report(kLockFailedText);
+        return false;
+    }
+
+    const char* pathFormat = PayloadPathFormat(id);
+    if (pathFormat == nullptr) return false;  // not a payload file: nothing to write
+    CString path;
+    path.Format(pathFormat, static_cast<char>(m_driveLetter));
+
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite)) {
+        AppendLog(m_logList, kOpenFailedText);
+        return false;
+    }
+    // A file cut short by a failed write or close is not on the volume as
+    // it should be: it counts as not written and gets no attributes.
+    const bool written = file.Write(data, size);
+    const bool closed = file.Close();
+    if (!written || !closed) {
+        AppendLog(m_logList, kWriteFailedText);
+        return false;
+    }
+
+    for (std::uint32_t attributes : PayloadAttributeSteps(typeName, id)) {
+        if (attributes != 0) system.SetFileAttributesA(path, attributes);
+    }
+    return true;
+}
