@@ -1,6 +1,7 @@
 # The eight files a VORN disk gets, built into one folder:
 #   VORN_PAYLOAD_DIR    (cache) the folder, ${CMAKE_BINARY_DIR}/payload
 #   VORN_PAYLOAD_FILES  (cache) the files' paths, in install order
+#   VORN_PAYLOAD_STANDINS (cache) ON when they are our own stand-ins
 #   vorn_payload_files  the target that builds them
 #
 # By default the seven DOS files are our own stand-ins, assembled from the
@@ -93,6 +94,12 @@ if(NOT isp_bat_now STREQUAL isp_bat_text)
 endif()
 list(APPEND payload_outputs "${isp_bat}")
 
+if(VORN_PAYLOAD_SOURCE_DIR)
+  set(standins OFF)
+else()
+  set(standins ON)
+endif()
 set(VORN_PAYLOAD_DIR "${payload_dir}" CACHE INTERNAL "Folder of the built payload files")
+set(VORN_PAYLOAD_STANDINS ${standins} CACHE INTERNAL "The payload is our own stand-ins")
 set(VORN_PAYLOAD_FILES "${payload_outputs}" CACHE INTERNAL "The payload files, in install order")
 add_custom_target(vorn_payload_files ALL DEPENDS ${payload_outputs})
