@@ -54,7 +54,7 @@ BootDisk::BootDisk(const std::string& path, std::uint32_t sectors) : m_path(path
     m_partitionStart = static_cast<std::uint32_t>(std::stoull(offset[1].str()) / kSectorSize);
 }
 
-std::string BootDisk::VolumeSpec() const {
+std::string BootDisk::MtoolsVolume() const {
     return m_path + "@@" + std::to_string(std::uint64_t{m_partitionStart} * kSectorSize);
 }
 
@@ -66,11 +66,11 @@ bool BootDisk::Tool(const std::vector<std::string>& argv) {
 }
 
 bool BootDisk::Copy(const std::string& hostPath, const std::string& name) {
-    return Tool({"mcopy", "-i", VolumeSpec(), hostPath, "::" + name});
+    return Tool({"mcopy", "-i", MtoolsVolume(), hostPath, "::" + name});
 }
 
 bool BootDisk::SetAttributes(const std::string& name, const std::string& attributes) {
-    std::vector<std::string> argv = {"mattrib", "-i", VolumeSpec()};
+    std::vector<std::string> argv = {"mattrib", "-i", MtoolsVolume()};
     std::istringstream words(attributes);
     for (std::string word; words >> word;) argv.push_back(word);
     argv.push_back("::" + name);

@@ -58,7 +58,7 @@ private:
     };
     Volume ReadVolume() const;
     bool Tool(const std::vector<std::string>& argv);
-    std::string VolumeSpec() const;
+    std::string MtoolsVolume() const;
 
     std::string m_path;
     std::string m_error;
