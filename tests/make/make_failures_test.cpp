@@ -136,6 +136,9 @@ TEST_F(MakeFixture, ADriveThatNeverReturnsEndsTheMakeAfterSixtyPolls) {
     ASSERT_NO_FATAL_FAILURE(StartWithStick(kSmallStickSectors));
     System().SetRestartPlan('E', {0, std::nullopt});
     bool busyAtLastPoll = false;
+    // Let the dialog take the removal while the make still runs: handled
+    // after the make it would rescan and add a "no device" box.
+    System().ScheduleAt(1500, [&] { EXPECT_TRUE(headless::WaitUntilIdle(window_, kWaitLimit)); });
     System().ScheduleAt(59999, [&] { busyAtLastPoll = Dialog().m_busy; });
     ASSERT_NO_FATAL_FAILURE(Make());
 
