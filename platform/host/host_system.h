@@ -1,17 +1,26 @@
-// The Linux backend of the command line. For now its drives are image
-// files: AttachImage exposes a file as a removable drive whose raw volume
-// has an emulated SCSI disk over the file behind it. Sleep and clock are
-// real; registry, device tree, resources and files on mounted volumes are
-// not available yet and fail cleanly.
+// The Linux backend of the command line. Each drive letter has a HostDrive
+// behind it (host_drive.h says how a kind of drive plugs in): an image file
+// (AttachImage, image_drive.h) or a real removable disk
+// (removable_disks.h). HostSystem routes the parts' calls to the drive of
+// the letter named, and models what Windows keeps beside the drives: the
+// device numbers and the registry values that name each disk's device
+// instance ID, the device list of the disk-drive class with its restart,
+// and the handles. Resources come from the embedded payload table; Sleep
+// and clock are real. Thread-safe.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "platform/scsi_disk/emulated_volumes.h"
+#include "platform/host/host_drive.h"
 #include "platform/system_services.h"
 
 class EmulatedScsiDisk;
@@ -23,11 +32,35 @@ public:
     HostSystem();
     ~HostSystem() override;
 
-    // False when the file cannot be opened for reading and writing.
+    // Plugs the drive in under letter (upper-cased), replacing one of the
+    // same letter. The drive gets the next device number, 1, 2, ...
+    void AttachDrive(char letter, std::shared_ptr<host::HostDrive> drive);
+    void DetachDrive(char letter);
+    std::shared_ptr<host::HostDrive> Drive(char letter) const;
+
+    // An image file as a removable drive with an emulated SCSI disk; its
+    // mounted volume is written with mtools. False when the file cannot be
+    // opened for reading and writing.
     bool AttachImage(const std::string& path, char letter);
-    void DetachImage(char letter);
+    void DetachImage(char letter) { DetachDrive(letter); }
+    // The emulated disk of an image drive (null for other kinds).
     std::shared_ptr<EmulatedScsiDisk> Disk(char letter) const;
-    EmulatedVolumes& Volumes() { return volumes_; }
+
+    // What the backend is doing, for a progress display: every SCSI command
+    // sent through a raw volume, every restart and every file made whole.
+    struct Activity {
+        enum class Kind { Command, Restart, FileWritten };
+        Kind kind = Kind::Command;
+        char letter = 0;
+        std::uint8_t opcode = 0;  // Command: the CDB's operation code
+        std::uint32_t lba = 0;    // Command: READ(10)/WRITE(10) address
+        std::uint32_t blocks = 0; // Command: READ(10)/WRITE(10) length
+        std::string fileName;     // FileWritten
+    };
+    // Called on the thread that made the call; keep it quick.
+    void SetActivityListener(std::function<void(const Activity&)> listener);
+
+    // Raw volumes and mounted files opened and not yet closed.
     std::size_t OpenHandleCount() const;
 
     // SystemServices
@@ -75,7 +108,38 @@ public:
     std::int32_t clock() override;
 
 private:
-    EmulatedVolumes volumes_;
+    struct AttachedDrive {
+        char letter;
+        std::uint32_t deviceNumber;
+        std::shared_ptr<host::HostDrive> drive;
+    };
+    struct OpenHandle {
+        char letter;
+        std::shared_ptr<host::HostDrive> drive;  // keeps the drive while the handle is open
+        std::unique_ptr<host::HostVolume> volume;
+        std::unique_ptr<host::MountedFile> file;
+        std::string fileName;
+    };
+    struct DeviceList {
+        std::vector<std::uint32_t> deviceNumbers;  // DevInst values
+        std::optional<SP_PROPCHANGE_PARAMS> params;
+    };
+
+    std::optional<AttachedDrive> FindDrive(char letter) const;
+    std::optional<AttachedDrive> FindDevice(DEVINST devInst) const;
+    Handle NewHandle();
+    Handle OpenVolume(const char* path, std::uint32_t access);
+    Handle CreateMountedFile(const char* path, std::uint32_t disposition);
+    void Report(const Activity& activity);
+
+    mutable std::mutex mutex_;
+    std::map<char, AttachedDrive> drives_;
+    std::uint32_t nextDeviceNumber_ = 1;
+    std::map<Handle, std::shared_ptr<OpenHandle>> handles_;
+    std::map<RegKey, std::string> openKeys_;
+    std::map<DevInfoSet, DeviceList> deviceLists_;
+    std::uintptr_t nextHandle_ = 0;
+    std::function<void(const Activity&)> listener_;
     std::chrono::steady_clock::time_point start_;
 };
 

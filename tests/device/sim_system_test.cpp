@@ -76,7 +76,9 @@ TEST_F(SimSystemTest, LastErrorBelongsToTheCallingThread) {
     EXPECT_EQ(otherThread, 0u);
 }
 
-TEST_F(SimSystemTest, CallsNotModelledYetFailCleanly) {
+// Nothing plugged in, no registry values, no disk devices: every service
+// call fails the way the real call reports it.
+TEST_F(SimSystemTest, ServicesOfAnEmptyPcFailCleanly) {
     platform::RegKey key = reinterpret_cast<platform::RegKey>(1);
     EXPECT_NE(sim_.RegOpenKeyExA(kHkeyLocalMachine, "SYSTEM", 0, KEY_READ, &key), 0);
     EXPECT_EQ(key, nullptr);
