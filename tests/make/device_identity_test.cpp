@@ -1,6 +1,7 @@
 // The device instance ID from the registry value of the disk's number, and
 // the restart that needs it: what is stored, and which restarts happen.
 #include <functional>
+#include <ostream>
 
 #include "tests/make/make_fixture.h"
 
@@ -13,6 +14,9 @@ struct IdentityCase {
     std::function<void(Sim&)> registry;  // on top of an empty Enum key
     std::string expectedId;
 };
+
+// Shown in CTest's listing instead of the case's raw bytes.
+void PrintTo(const IdentityCase& identityCase, std::ostream* out) { *out << identityCase.name; }
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
@@ -73,6 +77,8 @@ struct RestartFailureCase {
     const char* name;
     Sim::DeviceCall call;
 };
+
+void PrintTo(const RestartFailureCase& failureCase, std::ostream* out) { *out << failureCase.name; }
 
 class RestartFailureTest : public MakeFixture, public ::testing::WithParamInterface<RestartFailureCase> {};
 
