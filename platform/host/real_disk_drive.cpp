@@ -392,6 +392,21 @@ std::unique_ptr<HostDrive> OpenRemovableDisk(const SystemRoots& roots, const std
         *error = "refusing " + devicePath + ": it is not a SCSI disk";
         return nullptr;
     }
+    // Find out now, before anything is written, that the make can finish:
+    // the raw writes need the node open for writing, the payload files a
+    // mount, which only root may make.
+    if (S_ISBLK(info.st_mode)) {
+        if (::geteuid() != 0) {
+            *error = "writing " + devicePath + " needs root: the new volume is mounted to copy the files";
+            return nullptr;
+        }
+        int probe = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
+        if (probe < 0) {
+            *error = "cannot open " + devicePath + " for writing: " + std::strerror(errno);
+            return nullptr;
+        }
+        ::close(probe);
+    }
     error->clear();
     return std::make_unique<RealDiskDrive>(roots, *found);
 }
