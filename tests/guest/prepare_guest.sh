@@ -16,6 +16,10 @@ say() { echo "guest: $*"; }
 mkdir -p "$cache" "$out"
 cache=$(cd "$cache" && pwd)
 
+# Build folders share the cache: one of them fills it, the others wait.
+exec 9>"$cache.lock"
+flock 9
+
 if [ ! -f "$cache/ready" ]; then
   rm -rf "$cache/debs" "$cache/root" "$cache/busybox-root"
   mkdir -p "$cache/debs"
@@ -52,6 +56,7 @@ if [ ! -f "$cache/ready" ]; then
   rm -rf "$cache/root" "$cache/busybox-root" "$cache/debs"
   touch "$cache/ready"
 fi
+flock -u 9
 
 say "initramfs with $(basename "$program")"
 staging="$out/initramfs-root"
