@@ -1,6 +1,9 @@
 // Writing the layout to the device and reading it back. The volume is opened
 // and locked for the whole sequence; every area is moved in commands of at
-// most 128 sectors from one zero-filled buffer per phase.
+// most 128 sectors. A phase's buffer holds one command's bytes at most: its
+// image goes out with the area's first command, and the zeros after it come
+// from the same buffer once cleared, so that writing an 8 MB FAT neither
+// holds nor touches 8 MB of memory.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -64,6 +67,25 @@ std::vector<std::uint8_t> HeadOf(const SectorBuffer& buffer, std::uint32_t limit
     return {buffer.data(), buffer.data() + end};
 }
 
+// Sectors of a phase buffer for an area: the area, or one command's worth
+// when the area is longer.
+std::uint32_t OneCommandAtMost(std::uint32_t areaSectors) {
+    return std::min<std::uint32_t>(areaSectors, kMaxBlocksPerCommand);
+}
+
+// Cuts an area into commands of at most 128 sectors, in order, and calls
+// send(lba, count, byte offset into the area) for each; stops at the first
+// that returns false.
+template <typename Send>
+bool ForEachCommand(std::uint32_t sectors, std::uint32_t firstLba, Send send) {
+    for (std::uint32_t done = 0; done < sectors;) {
+        std::uint32_t count = std::min<std::uint32_t>(sectors - done, kMaxBlocksPerCommand);
+        if (!send(firstLba + done, count, std::size_t{done} * fatdisk::kSectorSize)) return false;
+        done += count;
+    }
+    return true;
+}
+
 bool Matches(const std::uint8_t* read, std::uint32_t bytes, const std::vector<std::uint8_t>& head) {
     if (head.size() > bytes) return false;
     if (!std::equal(head.begin(), head.end(), read)) return false;
@@ -108,40 +130,59 @@ bool CFatDiskBuilder::BuildDisk() {
     SectorBuffer buffer;
 
     // Phase 1: the MBR area; empty when the boot sector is sector 0.
+    // Every image fits in the first command of its area (the FAT32 boot
+    // area, the largest, takes 8 sectors).
     if (m_partitionStart > 0) {
-        if (!buffer.Allocate(m_partitionStart)) return ReleaseVolumeAndFail(kAllocateFailed);
+        if (!buffer.Allocate(OneCommandAtMost(m_partitionStart))) {
+            return ReleaseVolumeAndFail(kAllocateFailed);
+        }
         MakeMbr(buffer.data());
-        if (!WriteSectors(buffer.data(), buffer.bytes(), 0)) return ReleaseVolumeAndFail(nullptr);
         built.mbrArea = {0, m_partitionStart, HeadOf(buffer, buffer.bytes())};
+        if (!WriteArea(buffer.data(), buffer.bytes(), m_partitionStart, 0)) {
+            return ReleaseVolumeAndFail(nullptr);
+        }
     }
 
     // Phase 2: the reserved area with the boot sector (FAT32: the boot area).
-    if (!buffer.Allocate(m_reservedSectors)) return ReleaseVolumeAndFail(kAllocateFailed);
+    if (!buffer.Allocate(OneCommandAtMost(m_reservedSectors))) {
+        return ReleaseVolumeAndFail(kAllocateFailed);
+    }
     if (m_isFat16) {
         MakeFat16BootSector(buffer.data());
     } else {
         MakeFat32BootArea(buffer.data());
     }
-    if (!WriteSectors(buffer.data(), buffer.bytes(), reservedLba)) {
+    built.reservedArea = {reservedLba, m_reservedSectors, HeadOf(buffer, buffer.bytes())};
+    if (!WriteArea(buffer.data(), buffer.bytes(), m_reservedSectors, reservedLba)) {
         return ReleaseVolumeAndFail(nullptr);
     }
-    built.reservedArea = {reservedLba, m_reservedSectors, HeadOf(buffer, buffer.bytes())};
 
-    // Phases 3 and 4: both FAT copies in full, from one buffer.
-    if (!buffer.Allocate(m_sectorsPerFat)) return ReleaseVolumeAndFail(kAllocateFailed);
-    if (m_sectorsPerFat > 0) MakeFatHead(buffer.data());
-    if (!WriteSectors(buffer.data(), buffer.bytes(), fat1Lba)) return ReleaseVolumeAndFail(nullptr);
-    if (!WriteSectors(buffer.data(), buffer.bytes(), fat2Lba)) return ReleaseVolumeAndFail(nullptr);
+    // Phases 3 and 4: both FAT copies in full, from one buffer that gets its
+    // FAT head again for the second copy.
+    if (!buffer.Allocate(OneCommandAtMost(m_sectorsPerFat))) {
+        return ReleaseVolumeAndFail(kAllocateFailed);
+    }
     std::uint32_t fatReadBack = std::min<std::uint32_t>(m_sectorsPerFat, 1);
-    built.fatCopy1 = {fat1Lba, fatReadBack, HeadOf(buffer, fatReadBack * fatdisk::kSectorSize)};
-    built.fatCopy2 = {fat2Lba, fatReadBack, built.fatCopy1.head};
+    for (std::uint32_t fatLba : {fat1Lba, fat2Lba}) {
+        std::memset(buffer.data(), 0, buffer.bytes());
+        if (m_sectorsPerFat > 0) MakeFatHead(buffer.data());
+        if (fatLba == fat1Lba) {
+            built.fatCopy1 = {fat1Lba, fatReadBack, HeadOf(buffer, fatReadBack * fatdisk::kSectorSize)};
+            built.fatCopy2 = {fat2Lba, fatReadBack, built.fatCopy1.head};
+        }
+        if (!WriteArea(buffer.data(), buffer.bytes(), m_sectorsPerFat, fatLba)) {
+            return ReleaseVolumeAndFail(nullptr);
+        }
+    }
 
     // Phase 5: the root area (FAT32: the first data cluster) with the label entry.
-    if (!buffer.Allocate(rootSectors)) return ReleaseVolumeAndFail(kAllocateFailed);
+    if (!buffer.Allocate(OneCommandAtMost(rootSectors))) return ReleaseVolumeAndFail(kAllocateFailed);
     if (buffer.bytes() >= fatdisk::kDirEntrySize) {
         fatdisk::WriteVolumeLabelEntry(buffer.data(), m_volumeLabel);
     }
-    if (!WriteSectors(buffer.data(), buffer.bytes(), rootLba)) return ReleaseVolumeAndFail(nullptr);
+    if (!WriteArea(buffer.data(), buffer.bytes(), rootSectors, rootLba)) {
+        return ReleaseVolumeAndFail(nullptr);
+    }
     buffer.Release();
 
     m_channel.UnlockVolume(m_driveLetter);
@@ -223,32 +264,36 @@ bool CFatDiskBuilder::VerifyDisk() {
     return true;
 }
 
+bool CFatDiskBuilder::WriteArea(std::uint8_t* buffer, std::uint32_t bufferBytes,
+                                std::uint32_t areaSectors, std::uint32_t firstLba) {
+    return ForEachCommand(areaSectors, firstLba, [&](std::uint32_t lba, std::uint32_t count,
+                                                     std::size_t offset) {
+        // Past the first command the area is all zeros.
+        if (offset == std::size_t{kMaxBlocksPerCommand} * fatdisk::kSectorSize) {
+            std::memset(buffer, 0, bufferBytes);
+        }
+        return WriteSectors(buffer, count * fatdisk::kSectorSize, lba);
+    });
+}
+
 bool CFatDiskBuilder::WriteSectors(const std::uint8_t* buffer, std::uint32_t byteLength,
                                    std::uint32_t firstLba) {
-    const std::uint32_t sectors = byteLength / fatdisk::kSectorSize;
-    for (std::uint32_t done = 0; done < sectors;) {
-        std::uint32_t count = std::min<std::uint32_t>(sectors - done, kMaxBlocksPerCommand);
-        if (m_channel.WriteBlocks(m_driveLetter, firstLba + done, count,
-                                  buffer + std::size_t{done} * fatdisk::kSectorSize)) {
-            m_errorText = kWriteFailed;
-            return false;
-        }
-        done += count;
-    }
-    return true;
+    bool sent = ForEachCommand(byteLength / fatdisk::kSectorSize, firstLba,
+                               [&](std::uint32_t lba, std::uint32_t count, std::size_t offset) {
+                                   return !m_channel.WriteBlocks(m_driveLetter, lba, count,
+                                                                 buffer + offset);
+                               });
+    if (!sent) m_errorText = kWriteFailed;
+    return sent;
 }
 
 bool CFatDiskBuilder::ReadSectors(std::uint8_t* buffer, std::uint32_t byteLength,
                                   std::uint32_t firstLba) {
-    const std::uint32_t sectors = byteLength / fatdisk::kSectorSize;
-    for (std::uint32_t done = 0; done < sectors;) {
-        std::uint32_t count = std::min<std::uint32_t>(sectors - done, kMaxBlocksPerCommand);
-        if (m_channel.ReadBlocks(m_driveLetter, firstLba + done, count,
-                                 buffer + std::size_t{done} * fatdisk::kSectorSize)) {
-            m_errorText = kReadFailed;
-            return false;
-        }
-        done += count;
-    }
-    return true;
+    bool sent = ForEachCommand(byteLength / fatdisk::kSectorSize, firstLba,
+                               [&](std::uint32_t lba, std::uint32_t count, std::size_t offset) {
+                                   return !m_channel.ReadBlocks(m_driveLetter, lba, count,
+                                                                buffer + offset);
+                               });
+    if (!sent) m_errorText = kReadFailed;
+    return sent;
 }

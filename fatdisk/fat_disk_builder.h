@@ -89,6 +89,11 @@ private:
     // cannot be had.
     bool ExpectedAreas(BuiltAreas* areas);
     bool RefuseUnbuildableLayout();
+    // Writes an area of areaSectors at firstLba whose bytes are the buffer's
+    // (one command's worth at most, or the whole area when it is shorter)
+    // followed by zeros. The buffer is cleared after the first command.
+    bool WriteArea(std::uint8_t* buffer, std::uint32_t bufferBytes, std::uint32_t areaSectors,
+                   std::uint32_t firstLba);
     // Releases the volume taken by BuildDisk or VerifyDisk and fails; a null
     // text keeps the one already in m_errorText.
     bool ReleaseVolumeAndFail(const char* errorText);
