@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "platform/scsi_disk/block_store.h"
+#include "platform/scsi_disk/zero_bytes.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ public:
             auto found = chunks_.find(chunk);
             if (found == chunks_.end()) {
                 // Zeros over an untouched chunk change nothing: keep it sparse.
-                if (std::all_of(in, in + length, [](std::uint8_t b) { return b == 0; })) {
+                if (IsAllZero(in, length)) {
                     in += length;
                     return;
                 }

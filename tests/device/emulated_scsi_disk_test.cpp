@@ -2,10 +2,13 @@
 // sense data for what it refuses, fault injection and the trace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "platform/scsi_disk/emulated_scsi_disk.h"
 
@@ -225,6 +228,43 @@ TEST(FileBlockStoreTest, AnImageFileIsTheMediumAndItsSizeTheCapacity) {
     image.read(reinterpret_cast<char*>(onFile.data()), 1024);
     EXPECT_EQ(onFile, sectors);
     EXPECT_EQ(std::filesystem::file_size(path), 64u * 512);
+    std::filesystem::remove(path);
+}
+
+// A fresh image must stay sparse when the build writes its empty FATs, and
+// a used one must still lose its old bytes to the zeros written over them.
+TEST(FileBlockStoreTest, ZerosLeaveHolesAloneAndStillOverwriteOldData) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "vorn_file_store_zeros.img";
+    { std::ofstream create(path, std::ios::binary | std::ios::trunc); }
+    constexpr std::uint64_t kImageBytes = 64u << 20;
+    std::filesystem::resize_file(path, kImageBytes);
+    std::unique_ptr<BlockStore> store = OpenFileBlockStore(path.string());
+    ASSERT_NE(store, nullptr);
+
+    const std::vector<std::uint8_t> zeros(1u << 20, 0);
+    const std::vector<std::uint8_t> pattern(4096, 0xA5);
+    std::vector<std::uint8_t> back(1u << 20);
+
+    // Old data, then zeros over it, over it and a hole, and over holes only.
+    ASSERT_TRUE(store->Write(0, pattern.data(), pattern.size()));
+    ASSERT_TRUE(store->Write(8u << 20, pattern.data(), pattern.size()));
+    ASSERT_TRUE(store->Write(0, zeros.data(), 512));
+    ASSERT_TRUE(store->Write((8u << 20) - 65536, zeros.data(), 65536 + 1024));
+    for (std::uint64_t offset = 16u << 20; offset < kImageBytes; offset += zeros.size()) {
+        ASSERT_TRUE(store->Write(offset, zeros.data(), zeros.size()));
+    }
+
+    ASSERT_TRUE(store->Read(0, back.data(), 4096));
+    EXPECT_TRUE(std::all_of(back.begin(), back.begin() + 512, [](auto b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(back.begin() + 512, back.begin() + 4096, [](auto b) { return b == 0xA5; }));
+    ASSERT_TRUE(store->Read(8u << 20, back.data(), 4096));
+    EXPECT_TRUE(std::all_of(back.begin(), back.begin() + 1024, [](auto b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(back.begin() + 1024, back.begin() + 4096, [](auto b) { return b == 0xA5; }));
+
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_LT(std::uint64_t(info.st_blocks) * 512, 1u << 20) << "the zeros filled the holes";
+    store.reset();
     std::filesystem::remove(path);
 }
 
