@@ -1,0 +1,29 @@
+// The test mode of the program on the simulated PC: it waits for the main
+// dialog, clicks Make (or lets a real click do it), answers the
+// confirmation through a CBT hook, and ends the program once the make has
+// ended and the screenshot is taken. Every log line (seen through a
+// WH_CALLWNDPROC hook on the list box) and every message box is printed on
+// stdout as it happens.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/wine/sim_program/wine_scenarios.h"
+
+struct MakeDriverLinks {
+    std::function<void()> forgetDiskCommands;
+    std::function<std::vector<std::string>()> storeReport;
+};
+
+// Installs the hooks and the timer on the calling thread, which must be the
+// one that then runs the dialog.
+void StartMakeDriver(const WineScenario& scenario, MakeDriverLinks links);
+// Posts WM_DEVICECHANGE with event to the main dialog once it is open, as
+// the system's broadcast would. Any thread.
+void PostDeviceChange(std::uint32_t event);
+// 0 when the make completed (its completion line is in the log), 1 when it
+// ended without completing, 3 when the driver gave up waiting.
+int MakeDriverExitCode();

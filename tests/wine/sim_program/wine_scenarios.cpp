@@ -1,0 +1,131 @@
+#include "tests/wine/sim_program/wine_scenarios.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/embedded_resources.h"
+#include "platform/scsi_disk/emulated_scsi_disk.h"
+#include "platform/scsi_disk/scsi_constants.h"
+#include "platform/sim/sim_system.h"
+
+namespace {
+
+constexpr WineScenario kScenarios[] = {
+    // name           clicks Make  confirmation                      first WRITE(10) fails
+    {"make",          true,        ConfirmationAnswer::Yes,          false},
+    {"answer-no",     true,        ConfirmationAnswer::No,           false},
+    {"write-fails",   true,        ConfirmationAnswer::Yes,          true},
+    {"real-click",    false,       ConfirmationAnswer::RealClick,    false},
+};
+
+constexpr std::uint32_t kStickSectors = 3915776;
+constexpr char kStickLetter = 'E';
+constexpr std::uint32_t kStickDeviceNumber = 1;
+constexpr const char* kDiskEnumKey = "SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum";
+constexpr const char* kStickInstanceId = "USBSTOR\\DISK&VEN_KORVANE&PROD_STICK&REV_1.0\\0001";
+
+// The payload file names in the store, with the resource each comes from.
+struct PayloadFile {
+    const char* name;
+    const char* type;
+    std::uint32_t id;
+};
+constexpr PayloadFile kPayloadFiles[] = {
+    {"COMMAND.COM", "BOOT", 132}, {"IO.SYS", "BOOT", 130},       {"MSDOS.SYS", "BOOT", 131},
+    {"VORN.exe", "AP", 129},      {"CWSDPMI.EXE", "DPMI", 137}, {"CWSDPR0.EXE", "DPMI", 138},
+    {"CWSPARAM.EXE", "DPMI", 136}, {"ISP.BAT", "AP", 139},
+};
+
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+// "intact" when the file holds exactly the bytes of its payload resource.
+std::string Contents(const platform::SimSystem::SimFile& file) {
+    for (const PayloadFile& payload : kPayloadFiles) {
+        if (file.name != payload.name) continue;
+        const platform::EmbeddedResource* resource = platform::FindEmbeddedResource(payload.id, payload.type);
+        if (resource == nullptr) return "no-resource";
+        const bool same = file.data.size() == resource->size &&
+                          std::equal(file.data.begin(), file.data.end(), resource->data);
+        return same ? "intact" : "differs";
+    }
+    return "unexpected";
+}
+
+}  // namespace
+
+const WineScenario* FindWineScenario(const std::string& name) {
+    for (const WineScenario& scenario : kScenarios) {
+        if (name == scenario.name) return &scenario;
+    }
+    return nullptr;
+}
+
+std::string WineScenarioNames() {
+    std::string names;
+    for (const WineScenario& scenario : kScenarios) names += std::string(names.empty() ? "" : ", ") + scenario.name;
+    return names;
+}
+
+struct SimulatedPc::State {
+    platform::SimSystem sim;
+    std::shared_ptr<EmulatedScsiDisk> disk;
+};
+
+SimulatedPc::SimulatedPc(const WineScenario& scenario) : state_(std::make_unique<State>()) {
+    platform::SimSystem& sim = state_->sim;
+    state_->disk = EmulatedScsiDisk::InMemory(kStickSectors);
+    DiskIdentity identity;
+    identity.vendor = "KORVANE";
+    identity.product = "USB Stick";
+    identity.revision = "1.0";
+    state_->disk->SetIdentity(identity);
+    if (scenario.failFirstWrite) {
+        DiskFault fault;
+        fault.kind = FaultKind::CheckCondition;
+        fault.opcode = scsi::kOpWrite10;
+        fault.atCommand = 0;
+        fault.asc = 0x0C;  // WRITE ERROR
+        state_->disk->InjectFault(fault);
+    }
+    sim.AddDrive('C', DRIVE_FIXED);
+    sim.AddDrive(kStickLetter, DRIVE_REMOVABLE, state_->disk);
+    sim.AddDiskDevice('C', 0, "IDE\\DISKFIXED\\0000");
+    sim.AddDiskDevice(kStickLetter, kStickDeviceNumber, kStickInstanceId);
+    // As the registry holds it: lower case, the restart upper-cases it.
+    sim.SetRegistryString(kDiskEnumKey, std::to_string(kStickDeviceNumber),
+                          "usbstor\\disk&ven_korvane&prod_stick&rev_1.0\\0001");
+    platform::InstallSystemServices(&sim);
+}
+
+SimulatedPc::~SimulatedPc() {
+    state_->sim.SetDeviceChangeListener(nullptr);
+    platform::InstallSystemServices(nullptr);
+}
+
+void SimulatedPc::SetDeviceChangeSink(std::function<void(std::uint32_t)> sink) {
+    state_->sim.SetDeviceChangeListener(std::move(sink));
+}
+
+void SimulatedPc::ForgetDiskCommands() { state_->disk->ClearTrace(); }
+
+std::vector<std::string> SimulatedPc::Report() const {
+    std::vector<std::string> lines;
+    const std::vector<TracedCommand> trace = state_->disk->Trace();
+    lines.push_back("DISK-COMMANDS " + std::to_string(trace.size()));
+    for (const TracedCommand& command : trace) {
+        if (command.status == scsi::kStatusGood && command.osError == 0) continue;
+        lines.push_back("DISK-FAILED " + Hex(command.opcode, 2) + " lba " + std::to_string(command.lba) +
+                        " status " + Hex(command.status, 2));
+    }
+    lines.push_back("DEVICE-RESTARTS " + std::to_string(state_->sim.RestartCount()));
+    const std::vector<platform::SimSystem::SimFile> files = state_->sim.Files(kStickLetter);
+    for (const platform::SimSystem::SimFile& file : files) {
+        lines.push_back("FILE " + file.name + " " + Hex(file.attributes, 2) + " " + Contents(file));
+    }
+    lines.push_back("FILE-COUNT " + std::to_string(files.size()));
+    return lines;
+}

@@ -1,0 +1,54 @@
+# Shared by the Wine test scripts (sourced): the environment of the one
+# prefix the tests share, bounded calls, a virtual X display of the test's
+# own, and the clean-up that leaves no Wine or X process behind.
+#
+#   wine_env WORK    sets WINEPREFIX and the rest for the prefix in WORK
+
+wine_env() {
+  export WINEPREFIX=$1/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
+  # No Mono or Gecko (their installers would wait for a click), and no
+  # menu entries or file associations written outside the prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+}
+
+# bounded SECONDS COMMAND...: TERM at the limit, KILL five seconds later.
+bounded() {
+  local limit=$1
+  shift
+  timeout -k 5 "$limit" "$@"
+}
+
+# The Windows path of a Linux path (Wine's drive Z: is the root), without
+# starting Wine for it.
+windows_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+xvfb_pid=""
+# start_display LOG: an X server on a display number it picks itself, so
+# that tests running side by side never share one.
+start_display() {
+  local log=$1 number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
+  if [ ! -s "$number_file" ]; then
+    rm -f "$number_file"
+    return 1
+  fi
+  export DISPLAY=":$(head -1 "$number_file")"
+  rm -f "$number_file"
+}
+
+# Ends every process of the prefix (the next test starts its own) and the
+# X server.
+stop_wine() {
+  bounded 20 wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+  fi
+}
