@@ -10,15 +10,24 @@
 namespace cli {
 
 enum class Action {
-    kNone,         // no action option given
+    kMake,         // the default: make a VORN disk on the target
     kHelp,         // --help
+    kVersion,      // --version
+    kList,         // --list: the removable disks that may be written
     kPrintLayout,  // --print-layout: the layout of a device of --sectors sectors
 };
 
+// The image a make writes when no target is named: a common 2 GB stick.
+inline constexpr const char* kDefaultImage = "vorn.img";
+inline constexpr std::uint32_t kDefaultImageSectors = 3915776;
+
 struct CommandLine {
-    Action action = Action::kNone;
-    std::optional<std::uint32_t> sectors;  // --sectors N
-    std::int32_t layoutMode = 0;           // --mode M, the mode the tool itself uses by default
+    Action action = Action::kMake;
+    std::optional<std::string> image;      // --image FILE
+    std::optional<std::string> device;     // --device /dev/sdX
+    std::optional<std::uint32_t> sectors;  // --sectors N, or --size SIZE in sectors
+    std::int32_t layoutMode = 0;           // --mode M (--print-layout only)
+    bool yes = false;                      // --yes: answer the confirmation Yes
 };
 
 struct ParseResult {
@@ -29,6 +38,12 @@ struct ParseResult {
 // Parses the arguments after the program name. Options take their value as
 // the next argument or after '=' (--sectors 20000, --sectors=20000).
 ParseResult ParseArguments(std::span<const std::string_view> arguments);
+
+// "2G", "1900M", "3915776s", "2004877312" (bytes) and the like, in 512-byte
+// sectors; empty when the text is no size or not a whole number of sectors
+// that fits in 32 bits. Suffixes K, M, G, T are powers of 1024, with an
+// optional "iB"; KB, MB, GB, TB are powers of 1000; s is sectors.
+std::optional<std::uint32_t> ParseSize(std::string_view text);
 
 // The usage text, ending in a newline.
 std::string_view UsageText();

@@ -251,7 +251,14 @@ bool HostSystem::SetFileAttributesA(const char* path, std::uint32_t attributes) 
     std::optional<AttachedDrive> drive = FindDrive(letter);
     if (!drive || !drive->drive->IsPresent()) return Fail(kErrorPathNotFound, false);
     const std::uint32_t error = drive->drive->SetMountedFileAttributes(name, attributes);
-    if (error != 0) return Fail(error, false);
+    if (error != 0) {
+        Activity failed;
+        failed.kind = Activity::Kind::AttributesFailed;
+        failed.letter = drive->letter;
+        failed.fileName = name;
+        Report(failed);
+        return Fail(error, false);
+    }
     return true;
 }
 

@@ -47,15 +47,16 @@ public:
     std::shared_ptr<EmulatedScsiDisk> Disk(char letter) const;
 
     // What the backend is doing, for a progress display: every SCSI command
-    // sent through a raw volume, every restart and every file made whole.
+    // sent through a raw volume, every restart, every file made whole and
+    // every attribute change that failed.
     struct Activity {
-        enum class Kind { Command, Restart, FileWritten };
+        enum class Kind { Command, Restart, FileWritten, AttributesFailed };
         Kind kind = Kind::Command;
         char letter = 0;
         std::uint8_t opcode = 0;  // Command: the CDB's operation code
         std::uint32_t lba = 0;    // Command: READ(10)/WRITE(10) address
         std::uint32_t blocks = 0; // Command: READ(10)/WRITE(10) length
-        std::string fileName;     // FileWritten
+        std::string fileName;     // FileWritten, AttributesFailed
     };
     // Called on the thread that made the call; keep it quick.
     void SetActivityListener(std::function<void(const Activity&)> listener);

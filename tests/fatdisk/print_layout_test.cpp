@@ -82,8 +82,6 @@ TEST_P(RejectedArguments, NameTheProblem) { EXPECT_EQ(Parse(GetParam().arguments
 INSTANTIATE_TEST_SUITE_P(
     Cases, RejectedArguments,
     testing::Values(
-        BadArguments{{}, "makevorndisk: nothing to do (give --print-layout or --help)"},
-        BadArguments{{"--sectors", "9000"}, "makevorndisk: nothing to do (give --print-layout or --help)"},
         BadArguments{{"--print-layout"}, "makevorndisk: --print-layout needs --sectors N"},
         BadArguments{{"--print-layout", "--sectors"}, "makevorndisk: --sectors needs a value"},
         BadArguments{{"--print-layout", "--sectors", "12ab"},

@@ -12,12 +12,22 @@ bool IndexInRange(const Window& window, int index) {
     return index >= 0 && index < static_cast<int>(window.items.size());
 }
 
+void TellOperator(HWND handle, const std::string* addedText) {
+    if (headless::Operator* op = headless::detail::CurrentOperator()) op->ListChanged(handle, addedText);
+}
+
 int AppendItem(HWND handle, const char* text, int failure) {
-    std::lock_guard lock(WindowsMutex());
-    Window* window = FindWindowRecord(handle);
-    if (window == nullptr) return failure;
-    window->items.emplace_back(text != nullptr ? text : "");
-    return static_cast<int>(window->items.size()) - 1;
+    const std::string item(text != nullptr ? text : "");
+    int index = failure;
+    {
+        std::lock_guard lock(WindowsMutex());
+        Window* window = FindWindowRecord(handle);
+        if (window == nullptr) return failure;
+        window->items.push_back(item);
+        index = static_cast<int>(window->items.size()) - 1;
+    }
+    TellOperator(handle, &item);
+    return index;
 }
 
 int ItemCount(HWND handle, int failure) {
@@ -39,8 +49,13 @@ int ItemText(HWND handle, int index, CString& text, int failure) {
 int CListBox::AddString(const char* text) { return AppendItem(m_hWnd, text, LB_ERR); }
 
 void CListBox::ResetContent() {
-    std::lock_guard lock(WindowsMutex());
-    if (Window* window = FindWindowRecord(m_hWnd)) window->items.clear();
+    {
+        std::lock_guard lock(WindowsMutex());
+        Window* window = FindWindowRecord(m_hWnd);
+        if (window == nullptr) return;
+        window->items.clear();
+    }
+    TellOperator(m_hWnd, nullptr);
 }
 
 int CListBox::GetCount() const { return ItemCount(m_hWnd, LB_ERR); }

@@ -32,6 +32,11 @@ public:
     virtual void DialogClosed(HWND dialog, UINT templateId, INT_PTR result) {
         (void)dialog, (void)templateId, (void)result;
     }
+    // Called on the changing thread, outside the window system's lock, after
+    // a line was added to a list box or a combo box's list (addedText set)
+    // and after a list box was emptied (addedText null). Lets a console
+    // operator show the log as it grows.
+    virtual void ListChanged(HWND list, const std::string* addedText) { (void)list, (void)addedText; }
 };
 
 // The operator in force (the caller keeps ownership). Without one, boxes

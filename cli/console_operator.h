@@ -1,0 +1,56 @@
+// The operator of the command line: prints every message box and every
+// line of the dialog's log as it is added, and answers the Yes/No
+// confirmation: Yes with --yes; otherwise the question is asked on the
+// terminal; with no terminal to ask, the answer is No.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "platform/framework/headless/headless_ui.h"
+
+namespace cli {
+
+class ConsoleOperator : public headless::Operator {
+public:
+    enum class Confirmation { kAnswerYes, kAskTerminal, kAnswerNo };
+
+    ConsoleOperator(Console& console, Confirmation confirmation);
+    ~ConsoleOperator() override;
+
+    // From now on the lines of this list box are printed, beginning with
+    // those it already holds; lines of other lists are not.
+    void PrintLinesOf(HWND logList);
+
+    struct Box {
+        std::string text;
+        UINT type;
+        int answer;
+    };
+    std::vector<Box> Boxes() const;
+    // Every line the log has shown, in order, from its last emptying on.
+    std::vector<std::string> LogLines() const;
+
+    int AnswerMessageBox(const headless::MessageBoxRequest& box) override;
+    void ListChanged(HWND list, const std::string* addedText) override;
+
+private:
+    int Answer(const headless::MessageBoxRequest& box);
+
+    Console& console_;
+    const Confirmation confirmation_;
+    mutable std::mutex mutex_;
+    HWND log_ = nullptr;
+    std::map<HWND, std::vector<std::string>> unwatched_;  // lines of lists before PrintLinesOf
+    std::vector<std::string> logLines_;
+    std::vector<Box> boxes_;
+};
+
+// A log line or box text as one line of output: without its line end and
+// carriage return.
+std::string OutputLine(std::string text);
+
+}  // namespace cli
