@@ -1,7 +1,6 @@
 // The drive list and the identification line.
-#include <cstring>
-
 #include "res/resource_ids.h"
+#include "ui/device_answers.h"
 #include "ui/drive_roots.h"
 #include "ui/make_disk_dlg.h"
 
@@ -10,11 +9,6 @@ namespace {
 constexpr const char* kEntryFormat = "%s ";
 constexpr const char* kInquiryFailedText = "Issue Inquiry CMD Fail !!!";
 constexpr const char* kNoIdentificationText = "Can't get Devive Info.";
-// Standard INQUIRY data: vendor (8 bytes), product (16) and revision (4)
-// from byte 8 on; the identification line shows them side by side together
-// with the byte after them.
-constexpr std::size_t kIdentificationOffset = 8;
-constexpr std::size_t kIdentificationLength = 29;
 
 // The controls that EnableControls switches, in order.
 constexpr UINT kSwitchedControls[] = {IDC_DRIVE_COMBO, IDC_MAKE_BUTTON, IDC_ZIP_RADIO, IDC_HDD_RADIO,
@@ -73,10 +67,8 @@ void CMakeDiskDlg::ShowDeviceInfo() {
         AfxMessageBox(kInquiryFailedText, MB_OK);
         m_infoEdit.SetWindowText(kNoIdentificationText);
     } else {
-        char identification[kIdentificationLength + 1] = {};
-        std::memcpy(identification, m_response + kIdentificationOffset, kIdentificationLength);
         CString text;
-        text.Format("%s", identification);
+        text.Format("%s", IdentificationText(m_response).c_str());
         m_infoEdit.SetWindowText(text);
     }
     UpdateWindow();

@@ -7,6 +7,7 @@
 #include "fatdisk/fat_disk_builder.h"
 #include "platform/system_services.h"
 #include "payload/make_disk_worker.h"
+#include "ui/device_answers.h"
 #include "ui/make_disk_dlg.h"
 
 namespace {
@@ -29,18 +30,8 @@ constexpr const char* kBusyText = "Making VORN Disk, please wait !";
 constexpr const char* kZipLabel = "USBZIPBOOT";
 constexpr const char* kHddLabel = "USBHDDBOOT";
 
-// READ CAPACITY(10) data: the last logical block address in bytes 0 to 3
-// and the block length in bytes 4 to 7, both big-endian.
-constexpr std::size_t kCapacityDataLength = 8;
-constexpr std::size_t kLastLbaOffset = 0;
-constexpr std::size_t kBlockLengthOffset = 4;
 constexpr std::uint32_t kSectorSize = 512;
 constexpr double kSecondsPerTick = 0.001;
-
-std::uint32_t BigEndian32(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
-           static_cast<std::uint32_t>(bytes[2]) << 8 | static_cast<std::uint32_t>(bytes[3]);
-}
 
 }  // namespace
 
@@ -84,7 +75,8 @@ void CMakeDiskDlg::OnMake() {
         giveUp();
         return;
     }
-    const std::uint32_t totalSectors = BigEndian32(m_response + kLastLbaOffset) + 1u;
+    const Capacity capacity = DecodeCapacity(m_response);
+    const std::uint32_t totalSectors = capacity.totalSectors;
     message.Format(kTotalSectorFormat, static_cast<const char*>(entry), totalSectors);
     AppendLog(m_logList, message);
     if (totalSectors == 0) {
@@ -94,7 +86,7 @@ void CMakeDiskDlg::OnMake() {
     }
     // The layout is made of 512-byte sectors; on any other sector size it
     // would be garbage.
-    if (BigEndian32(m_response + kBlockLengthOffset) != kSectorSize) {
+    if (capacity.blockLength != kSectorSize) {
         boxAndLog(kSectorSizeText, kSectorSizeText);
         giveUp();
         return;
