@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "tests/cli/cli_runner.h"
 #include "tests/qemu/child_process.h"
@@ -45,16 +44,28 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    // A file of bytes bytes with a pattern in it, to see that nothing changed.
+    // A sparse file of bytes bytes with a pattern in its head and its last
+    // sector, to see that nothing changed; returns its contents.
     std::string PatternFile(const std::string& name, std::uint64_t bytes) const {
-        std::string pattern(static_cast<std::size_t>(bytes), '\0');
+        constexpr std::uint64_t kHead = 65536;
+        std::string pattern(static_cast<std::size_t>(std::min(bytes, kHead)), '\0');
         for (std::size_t i = 0; i < pattern.size(); i += 509) pattern[i] = static_cast<char>('A' + i % 26);
-        std::ofstream(folder_ / name, std::ios::binary) << pattern;
-        return pattern;
+        {
+            std::ofstream file(folder_ / name, std::ios::binary);
+            file << pattern;
+            if (bytes > kHead + 512) {
+                file.seekp(static_cast<std::streamoff>(bytes - 512));
+                file << pattern.substr(0, 512);
+            }
+        }
+        fs::resize_file(folder_ / name, bytes);
+        return Contents(name);
     }
     std::string Contents(const std::string& name) const {
         std::ifstream file(folder_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        std::string bytes(static_cast<std::size_t>(fs::file_size(folder_ / name)), '\0');
+        file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return bytes;
     }
 
     fs::path folder_;
