@@ -16,6 +16,7 @@ constexpr UINT kTickMilliseconds = 100;
 // The whole run, and the wait for one screenshot.
 constexpr DWORD kRunLimitMilliseconds = 90000;
 constexpr DWORD kShotLimitMilliseconds = 20000;
+constexpr UINT kDeviceChangeLimitMilliseconds = 5000;
 constexpr int kLogList = 1000;
 constexpr int kDriveCombo = 1001;
 constexpr int kInfoEdit = 1002;
@@ -106,8 +107,8 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && IsMessageBox(window)) {
         driver.openBoxes.insert(window);
         OnMessageBox(window);
-    } else if (code == HCBT_DESTROYWND) {
-        driver.openBoxes.erase(window);
+    } else if (code == HCBT_DESTROYWND && driver.openBoxes.erase(window) > 0) {
+        driver.reportedBoxes.erase(window);  // the handle may come back for another box
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -239,9 +240,11 @@ void StartMakeDriver(const WineScenario& scenario, MakeDriverLinks links) {
     Report("DRIVER", std::string("started ") + scenario.name);
 }
 
-void PostDeviceChange(std::uint32_t event) {
+void SendDeviceChange(std::uint32_t event) {
     const HWND dialog = mainDialog.load();
-    if (dialog != nullptr) PostMessageW(dialog, WM_DEVICECHANGE, event, 0);
+    if (dialog == nullptr) return;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(dialog, WM_DEVICECHANGE, event, 0, SMTO_NORMAL, kDeviceChangeLimitMilliseconds, &result);
 }
 
 int MakeDriverExitCode() { return driver.exitCode; }

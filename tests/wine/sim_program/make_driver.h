@@ -21,9 +21,10 @@ struct MakeDriverLinks {
 // Installs the hooks and the timer on the calling thread, which must be the
 // one that then runs the dialog.
 void StartMakeDriver(const WineScenario& scenario, MakeDriverLinks links);
-// Posts WM_DEVICECHANGE with event to the main dialog once it is open, as
-// the system's broadcast would. Any thread.
-void PostDeviceChange(std::uint32_t event);
+// Sends WM_DEVICECHANGE with event to the main dialog once it is open, as
+// the system's broadcast does: the caller waits until the dialog's thread
+// has handled it (at most a few seconds). Any thread but the dialog's.
+void SendDeviceChange(std::uint32_t event);
 // 0 when the make completed (its completion line is in the log), 1 when it
 // ended without completing, 3 when the driver gave up waiting.
 int MakeDriverExitCode();

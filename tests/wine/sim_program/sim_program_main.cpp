@@ -29,7 +29,7 @@ extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, char* commandLine, int) {
     }
 
     SimulatedPc pc(*scenario);
-    pc.SetDeviceChangeSink(&PostDeviceChange);
+    pc.SetDeviceChangeSink(&SendDeviceChange);
     StartMakeDriver(*scenario, {[&pc] { pc.ForgetDiskCommands(); }, [&pc] { return pc.Report(); }});
     AfxWinMain();
     // The worker's last act (enabling the controls) may still be running.

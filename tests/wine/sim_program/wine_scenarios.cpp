@@ -116,6 +116,11 @@ std::vector<std::string> SimulatedPc::Report() const {
     std::vector<std::string> lines;
     const std::vector<TracedCommand> trace = state_->disk->Trace();
     lines.push_back("DISK-COMMANDS " + std::to_string(trace.size()));
+    // An INQUIRY would mean the dialog rescanned the drives during the make.
+    const auto inquiries = std::count_if(trace.begin(), trace.end(), [](const TracedCommand& command) {
+        return command.opcode == scsi::kOpInquiry;
+    });
+    lines.push_back("DISK-INQUIRIES " + std::to_string(inquiries));
     for (const TracedCommand& command : trace) {
         if (command.status == scsi::kStatusGood && command.osError == 0) continue;
         lines.push_back("DISK-FAILED " + Hex(command.opcode, 2) + " lba " + std::to_string(command.lba) +

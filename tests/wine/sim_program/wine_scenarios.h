@@ -41,10 +41,11 @@ public:
     // The commands the stick's disk has received are forgotten (the INQUIRY
     // of the start), so that the report counts those of the make alone.
     void ForgetDiskCommands();
-    // What the make left: "DISK-COMMANDS n", a "DISK-FAILED ..." line per
-    // command that did not end GOOD, "DEVICE-RESTARTS n", a "FILE ..." line
-    // per file in E's store in creation order (name, attributes, whether its
-    // bytes are the payload resource's) and "FILE-COUNT n".
+    // What the make left: "DISK-COMMANDS n", "DISK-INQUIRIES n", a
+    // "DISK-FAILED ..." line per command that did not end GOOD,
+    // "DEVICE-RESTARTS n", a "FILE ..." line per file in E's store in
+    // creation order (name, attributes, whether its bytes are the payload
+    // resource's) and "FILE-COUNT n".
     std::vector<std::string> Report() const;
 
 private:
