@@ -114,6 +114,13 @@ TEST_F(RealDiskDriveTest, RestartDeletesAndRescansTheScsiDeviceAndEndsOldHandles
     EXPECT_EQ(Control(*fresh, FSCTL_LOCK_VOLUME), 0u);
 }
 
+TEST_F(RealDiskDriveTest, RestartWithoutTheSysfsControlsRereadsThePartitionsAndReportsItsFailure) {
+    fs::remove(tree_.Root() / "sys" / "block" / "sdb" / "device" / "delete");
+    // BLKRRPART on the fake node, a plain file, fails: the restart must say so.
+    EXPECT_EQ(drive_->Restart(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(FakeSystemTree::Read(tree_.Root() / "sys" / "class" / "scsi_host" / "host6" / "scan"), "");
+}
+
 TEST_F(RealDiskDriveTest, TheDiskIsAwayWhileSysfsDoesNotShowItsAddress) {
     fs::remove(tree_.Root() / "sys" / "block" / "sdb");
     EXPECT_FALSE(drive_->IsPresent());

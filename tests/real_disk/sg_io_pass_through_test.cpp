@@ -61,7 +61,7 @@ SgIoSender Answer(Sent& sent, int error = 0, unsigned char status = 0, unsigned 
         request.driver_status = driver;
         request.resid = resid;
         const std::size_t n = std::min<std::size_t>(sense.size(), request.mx_sb_len);
-        std::memcpy(request.sbp, sense.data(), n);
+        if (n > 0) std::memcpy(request.sbp, sense.data(), n);
         request.sb_len_wr = static_cast<unsigned char>(n);
         return error;
     };
