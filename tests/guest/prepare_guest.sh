@@ -10,6 +10,7 @@
 set -euo pipefail
 
 cache=$1 out=$2 program=$3 init_script=$4
+export PATH="$PATH:/usr/sbin:/sbin"  # depmod and modprobe, for users without them in PATH
 modules=(xhci-pci usb-storage uas sd_mod sg vfat nls_cp437 nls_iso8859-1 nls_ascii nls_utf8)
 
 say() { echo "guest: $*"; }
