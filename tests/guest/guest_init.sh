@@ -39,6 +39,25 @@ case $run in
     ;;
   *) echo "VORN-UNKNOWN-RUN '$run'" ;;
 esac
+
+if [ "$run" = make ]; then
+  # Nothing of the make may stay mounted or behind in /tmp.
+  echo "VORN-LEFTOVER mounts=$(grep -c ' /dev/sda' /proc/self/mountinfo) folders=$(ls -d /tmp/makevorndisk-* 2>/dev/null | wc -l)"
+  # The new volume mounts in the kernel's FAT driver; while it is mounted
+  # the disk is neither listed nor written.
+  mkdir -p /mnt/stick
+  if mount -t vfat -o ro /dev/sda1 /mnt/stick; then
+    echo "VORN-MOUNTED files=$(ls -A /mnt/stick | wc -l)"
+    echo "VORN-MOUNTED-LIST-BEGIN"
+    makevorndisk --list
+    echo "VORN-MOUNTED-LIST-END exit=$?"
+    makevorndisk --device /dev/sda --yes
+    echo "VORN-MOUNTED-MAKE-END exit=$?"
+    umount /mnt/stick
+  else
+    echo "VORN-MOUNT-FAILED"
+  fi
+fi
 sync
 echo "VORN-DONE"
 poweroff -f

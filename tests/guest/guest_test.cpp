@@ -1,8 +1,10 @@
 // The command line against a real Linux kernel: a QEMU guest with a USB
 // stick runs `makevorndisk --device /dev/sda --yes`. A removable stick must
-// come out as a VORN disk that fsck.fat passes, that mtools reads with the
-// eight files, their contents and attributes, and that boots to the stand-in
-// IO.SYS; a stick that is not removable must be neither listed nor written.
+// come out as a VORN disk that the kernel's FAT driver mounts, that
+// fsck.fat passes, that mtools reads with the eight files, their contents
+// and attributes, and that boots to the stand-in IO.SYS; while its
+// partition is mounted, and when it is not removable, a stick must be
+// neither listed nor written.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -195,6 +197,16 @@ TEST_P(GuestMake, RemovableStickBecomesABootableVornDisk) {
     EXPECT_NE(Between(console, "VORN-LIST-BEGIN", "VORN-LIST-END").find("/dev/sda"), std::string::npos)
         << "--list does not show the stick:\n" << console;
     ASSERT_NE(console.find("VORN-MAKE-END exit=0"), std::string::npos) << console;
+    EXPECT_NE(console.find("VORN-LEFTOVER mounts=0 folders=0"), std::string::npos)
+        << "the make left its mount or its folder behind:\n" << console;
+    EXPECT_NE(console.find("VORN-MOUNTED files=8"), std::string::npos)
+        << "the kernel's FAT driver does not show the eight files:\n" << console;
+    EXPECT_EQ(Between(console, "VORN-MOUNTED-LIST-BEGIN", "VORN-MOUNTED-LIST-END").find("/dev/sda"),
+              std::string::npos)
+        << "--list shows the stick while its partition is mounted:\n" << console;
+    EXPECT_NE(console.find("has a mounted file system (sda1 on /mnt/stick)"), std::string::npos) << console;
+    EXPECT_EQ(console.find("VORN-MOUNTED-MAKE-END exit=0"), std::string::npos)
+        << "--device wrote the stick while its partition was mounted:\n" << console;
 
     Progress("checking the stick with fsck.fat and mtools");
     const std::uint32_t start = PartitionStart(image);
