@@ -39,7 +39,8 @@ fi
 echo "built in $((SECONDS - started)) s"
 
 wine_env "$work"
-stop_wine  # a server left by an earlier, interrupted run
+stop_wine  # what an earlier, interrupted run left
+stop_left_displays
 started=$SECONDS
 start_display "$work/setup-xvfb.log" || skip_test "Xvfb did not start: $(cat "$work/setup-xvfb.log")"
 rm -rf "$WINEPREFIX"

@@ -5,6 +5,7 @@
 #   wine_env WORK    sets WINEPREFIX and the rest for the prefix in WORK
 
 wine_env() {
+  wine_work=$1
   export WINEPREFIX=$1/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
   # No Mono or Gecko (their installers would wait for a click), and no
   # menu entries or file associations written outside the prefix.
@@ -27,12 +28,14 @@ windows_path() {
 
 xvfb_pid=""
 # start_display LOG: an X server on a display number it picks itself, so
-# that tests running side by side never share one.
+# that tests running side by side never share one (after wine_env).
 start_display() {
   local log=$1 number_file
   number_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
   xvfb_pid=$!
+  # For the fixture's clean-up, should CTest end this test before its trap.
+  echo "$xvfb_pid" >>"$wine_work/xvfb.pids"
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
   if [ ! -s "$number_file" ]; then
     rm -f "$number_file"
@@ -51,4 +54,15 @@ stop_wine() {
     wait "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=""
   fi
+}
+
+# The X servers of this work folder's tests that are still running (a test
+# ended by CTest's time-out has not stopped its own).
+stop_left_displays() {
+  local pid
+  [ -e "$wine_work/xvfb.pids" ] || return 0
+  while read -r pid; do
+    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then kill "$pid" 2>/dev/null || true; fi
+  done <"$wine_work/xvfb.pids"
+  rm -f "$wine_work/xvfb.pids"
 }
