@@ -4,7 +4,7 @@
 // fsck.fat passes, that mtools reads with the eight files, their contents
 // and attributes, and that boots to the stand-in IO.SYS; while its
 // partition is mounted, and when it is not removable, a stick must be
-// neither listed nor written.
+// neither listed nor written; a stick whose writes fail fails the build.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -86,8 +86,10 @@ bool MakeSparseImage(const std::string& path, std::uint64_t sectors) {
 
 // The guest: the kernel, the initramfs with the program, and the image as a
 // USB stick on xHCI. Returns the serial console.
+// With blkdebugConfig, QEMU's blkdebug driver injects the errors it names.
 std::string RunGuest(const std::string& image, bool removable, const std::string& run,
-                     const std::string& workDir, int* exitCode) {
+                     const std::string& workDir, int* exitCode, const std::string& blkdebugConfig = "") {
+    const std::string file = blkdebugConfig.empty() ? image : "blkdebug:" + blkdebugConfig + ":" + image;
     const std::string console = workDir + "/console.txt";
     std::vector<std::string> argv = {
         "timeout", "--kill-after=5", std::to_string(kGuestSeconds), "qemu-system-x86_64",
@@ -96,7 +98,7 @@ std::string RunGuest(const std::string& image, bool removable, const std::string
         "-kernel", VORN_GUEST_KERNEL, "-initrd", VORN_GUEST_INITRAMFS,
         "-append", "console=ttyS0 quiet panic=-1 vorn.run=" + run,
         "-device", "qemu-xhci,id=hc",
-        "-drive", "if=none,id=stick,file=" + image + ",format=raw",
+        "-drive", "if=none,id=stick,file=" + file + ",format=raw",
         "-device", std::string("usb-storage,bus=hc.0,drive=stick,removable=") + (removable ? "on" : "off")};
     fs::remove(console);
     qemu_test::ChildProcess guest(argv, workDir + "/qemu.log");
@@ -281,7 +283,7 @@ TEST(GuestRefusal, StickThatIsNotRemovableIsNeitherListedNorWritten) {
 
     Progress("booting the guest with a stick that is not removable");
     int guestExit = -1;
-    const std::string console = RunGuest(image, false, "refuse", work, &guestExit);
+    const std::string console = RunGuest(image, false, "once", work, &guestExit);
     ASSERT_NE(console.find("VORN-DONE"), std::string::npos) << "the guest did not finish (exit " << guestExit
                                                             << "):\n" << console;
     ASSERT_NE(console.find("VORN-DISK removable=0"), std::string::npos) << console;
@@ -297,6 +299,30 @@ TEST(GuestRefusal, StickThatIsNotRemovableIsNeitherListedNorWritten) {
     const off_t data = ::lseek(fd, static_cast<off_t>(pattern.size()), SEEK_DATA);
     ::close(fd);
     EXPECT_LT(data, 0) << "something was written past the first mebibyte, at byte " << data;
+
+    if (!HasFailure()) fs::remove_all(work);
+}
+
+TEST(GuestFailure, WriteErrorsOfTheStickFailTheBuildThroughTheKernel) {
+    const std::string work = std::string(VORN_GUEST_WORK_DIR) + "/" + TestName();
+    fs::create_directories(work);
+    const std::string image = work + "/stick.img";
+    ASSERT_TRUE(MakeSparseImage(image, kStick2G));
+    // Every write reaching the image fails: the stick answers WRITE(10) with
+    // CHECK CONDITION, and SG_IO carries that back to the build.
+    const std::string config = work + "/write-error.conf";
+    std::ofstream(config) << "[inject-error]\nevent = \"write_aio\"\nerrno = \"5\"\n";
+
+    Progress("booting the guest with a stick whose writes fail");
+    int guestExit = -1;
+    const std::string console = RunGuest(image, true, "once", work, &guestExit, config);
+    ASSERT_NE(console.find("VORN-DONE"), std::string::npos) << "the guest did not finish (exit " << guestExit
+                                                            << "):\n" << console;
+    EXPECT_NE(console.find("Build FAT Fail-Write Data Command Failed"), std::string::npos) << console;
+    EXPECT_NE(console.find("VORN-MAKE-END exit="), std::string::npos) << console;
+    EXPECT_EQ(console.find("VORN-MAKE-END exit=0"), std::string::npos) << "a failed build reported success:\n"
+                                                                        << console;
+    EXPECT_EQ(console.find("Done. Total time spent"), std::string::npos) << console;
 
     if (!HasFailure()) fs::remove_all(work);
 }
