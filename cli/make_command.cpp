@@ -174,7 +174,9 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
     op.PrintLinesOf(headless::DialogItem(dialog, IDC_LOG_LIST));
 
     MakeRecord record;
+    bool driveListed = true;
     if (headless::ListItems(headless::DialogItem(dialog, IDC_DRIVE_COMBO)).empty()) {
+        driveListed = false;
         err << "makevorndisk: drive " << kDriveLetter << ": is not in the drive list\n";
     } else if (!headless::ClickButton(dialog, IDC_MAKE_BUTTON)) {
         err << "makevorndisk: the Make button cannot be pressed\n";
@@ -208,6 +210,7 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
     // A new image that the operator declined to write is not left behind.
     if (record.confirmationAsked && !record.confirmed) RemoveCreatedImage(target.image);
 
+    if (!driveListed) return kExitTargetUnusable;
     const MakeOutcome outcome = JudgeMake(record);
     if (outcome.exitCode == kExitMade) {
         console.Line("makevorndisk: " + outcome.summary + " on " + target.description);
