@@ -44,6 +44,7 @@ struct Driver {
     bool confirmationSeen = false;
     HWND boxForRealClick = nullptr;  // whose No button the test is to click
     bool completionLineSeen = false;
+    bool endedAtLastTick = false;
     int exitCode = kExitTimedOut;
 };
 
@@ -160,8 +161,14 @@ void ReportStart(HWND dialog) {
 
 // The make has ended once the confirmation has been seen, no box of the
 // dialog's thread is open and the controls are enabled again: on every path
-// that re-enabling is the make's last act.
-bool MakeEnded() { return driver.confirmationSeen && driver.openBoxes.empty() && ControlsEnabled(); }
+// that re-enabling is the make's last act. Asked on two ticks in a row, so
+// that a line posted just before the controls came back is in the log.
+bool MakeEnded() {
+    const bool ended = driver.confirmationSeen && driver.openBoxes.empty() && ControlsEnabled();
+    const bool endedBefore = driver.endedAtLastTick;
+    driver.endedAtLastTick = ended;
+    return ended && endedBefore;
+}
 
 void ReportEnd(HWND dialog) {
     driver.exitCode = driver.completionLineSeen ? kExitCompleted : kExitNotCompleted;
