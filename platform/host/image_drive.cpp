@@ -179,7 +179,10 @@ std::uint32_t ImageDrive::CommitFile(std::uint64_t generation, const std::string
 
     std::lock_guard tool(toolMutex_);
     if (scratchDir_.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorn-image-XXXXXX").string();
+        std::error_code noTempFolder;
+        std::filesystem::path base = std::filesystem::temp_directory_path(noTempFolder);
+        if (noTempFolder) base = "/tmp";
+        std::string pattern = (base / "vorn-image-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::cerr << "image drive: no scratch folder for " << name << " in " << pattern << "\n";
             return ERROR_WRITE_FAULT;
