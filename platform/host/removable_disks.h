@@ -1,9 +1,8 @@
 // Real removable disks for the command line: what `makevorndisk --list`
 // shows and what `--device /dev/sdX` attaches as a drive letter.
 //
-// removable_disks_stub.cpp fails both with a clear message; the real-disk
-// implementation (sysfs, SG_IO, the kernel's FAT driver) replaces that file
-// in platform/CMakeLists.txt and fills in these two calls, nothing else.
+// Implemented by removable_disks.cpp over sysfs (sysfs_disks.h) with
+// RealDiskDrive (real_disk_drive.h) as the drive.
 #pragma once
 
 #include <cstdint>
