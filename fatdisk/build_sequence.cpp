@@ -164,8 +164,10 @@ bool CFatDiskBuilder::BuildDisk() {
     }
     std::uint32_t fatReadBack = std::min<std::uint32_t>(m_sectorsPerFat, 1);
     for (std::uint32_t fatLba : {fat1Lba, fat2Lba}) {
-        std::memset(buffer.data(), 0, buffer.bytes());
-        if (m_sectorsPerFat > 0) MakeFatHead(buffer.data());
+        if (m_sectorsPerFat > 0) {
+            std::memset(buffer.data(), 0, buffer.bytes());
+            MakeFatHead(buffer.data());
+        }
         if (fatLba == fat1Lba) {
             built.fatCopy1 = {fat1Lba, fatReadBack, HeadOf(buffer, fatReadBack * fatdisk::kSectorSize)};
             built.fatCopy2 = {fat2Lba, fatReadBack, built.fatCopy1.head};
