@@ -30,6 +30,7 @@ namespace platform::host {
 namespace {
 
 constexpr auto kPresencePoll = std::chrono::milliseconds(100);
+constexpr std::size_t kCdbOpcode = 0;  // CDB byte 0: the operation code
 
 // Operation codes that only read: allowed on a volume that is not locked.
 constexpr std::uint8_t kReadOnlyOpcodes[] = {
@@ -50,7 +51,7 @@ bool OnlyReads(const void* in, std::uint32_t inSize) {
     SCSI_PASS_THROUGH_DIRECT request;
     std::memcpy(&request, in, sizeof request);
     if (request.DataIn == SCSI_IOCTL_DATA_OUT && request.DataTransferLength > 0) return false;
-    return std::find(std::begin(kReadOnlyOpcodes), std::end(kReadOnlyOpcodes), request.Cdb[0]) !=
+    return std::find(std::begin(kReadOnlyOpcodes), std::end(kReadOnlyOpcodes), request.Cdb[kCdbOpcode]) !=
            std::end(kReadOnlyOpcodes);
 }
 
