@@ -24,7 +24,7 @@ run=$(sed -n 's/.*vorn\.run=\([a-z]*\).*/\1/p' /proc/cmdline)
 waited=0
 until [ -e /sys/block/sda ] && [ -e /dev/sda ]; do
   waited=$((waited + 1))
-  if [ $waited -gt 200 ]; then echo "VORN-NO-DISK"; poweroff -f; fi
+  if [ $waited -gt 600 ]; then echo "VORN-NO-DISK"; poweroff -f; fi  # 60 s
   sleep 0.1
 done
 echo "VORN-DISK removable=$(cat /sys/block/sda/removable) size=$(cat /sys/block/sda/size)"
