@@ -39,8 +39,8 @@ constexpr char kCapacityTooSmall[] = "Capacity Too Small";
 constexpr char kReservedAreaTooLarge[] = "Reserved Area Too Large";
 
 // Cluster sizes by device capacity, after the disk-size tables of
-// Microsoft's published FAT file system document (fatgen103): the first row whose limit is at least the
-// capacity wins; 0 means no valid size.
+// Microsoft's published FAT file system document (fatgen103): the first
+// row whose limit is at least the capacity wins; 0 means no valid size.
 struct ClusterSizeRow {
     std::uint32_t upToSectors;
     std::uint32_t sectorsPerCluster;
