@@ -1,9 +1,10 @@
 // Writing the layout to the device and reading it back. The volume is opened
 // and locked for the whole sequence; every area is moved in commands of at
-// most 128 sectors. A phase's buffer holds one command's bytes at most: its
-// image goes out with the area's first command, and the zeros after it come
-// from the same buffer once cleared, so that writing an 8 MB FAT neither
-// holds nor touches 8 MB of memory.
+// most 128 sectors. A build phase's buffer holds one command's bytes at
+// most: its image goes out with the area's first command, and the zeros
+// after it come from the same buffer once cleared, so that writing an 8 MB
+// FAT neither holds nor touches 8 MB of memory. A read-back reads each area
+// (at most the MBR area and the reserved area) into a buffer of its own.
 #include <algorithm>
 #include <cstring>
 #include <new>
