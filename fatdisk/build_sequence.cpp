@@ -102,15 +102,7 @@ bool CFatDiskBuilder::RefuseUnbuildableLayout() {
     return true;
 }
 
-bool CFatDiskBuilder::ReleaseVolumeAndFail(const char* errorText) {
-    m_channel.UnlockVolume(m_driveLetter);
-    m_channel.CloseVolume();
-    if (errorText != nullptr) m_errorText = errorText;
-    return false;
-}
-
-bool CFatDiskBuilder::BuildDisk() {
-    if (RefuseUnbuildableLayout()) return false;
+bool CFatDiskBuilder::TakeVolume() {
     if (m_channel.OpenVolume(m_driveLetter) != 0) {
         m_errorText = kOpenFailed;
         return false;
@@ -120,6 +112,19 @@ bool CFatDiskBuilder::BuildDisk() {
         m_errorText = kLockFailed;
         return false;
     }
+    return true;
+}
+
+bool CFatDiskBuilder::ReleaseVolumeAndFail(const char* errorText) {
+    m_channel.UnlockVolume(m_driveLetter);
+    m_channel.CloseVolume();
+    if (errorText != nullptr) m_errorText = errorText;
+    return false;
+}
+
+bool CFatDiskBuilder::BuildDisk() {
+    if (RefuseUnbuildableLayout()) return false;
+    if (!TakeVolume()) return false;
     m_hasBuiltAreas = false;
 
     const std::uint32_t reservedLba = m_partitionStart;
@@ -238,15 +243,7 @@ bool CFatDiskBuilder::VerifyDisk() {
         return false;
     }
 
-    if (m_channel.OpenVolume(m_driveLetter) != 0) {
-        m_errorText = kOpenFailed;
-        return false;
-    }
-    if (m_channel.LockVolume(m_driveLetter)) {
-        m_channel.CloseVolume();
-        m_errorText = kLockFailed;
-        return false;
-    }
+    if (!TakeVolume()) return false;
 
     SectorBuffer buffer;
     for (const AreaImage* area :

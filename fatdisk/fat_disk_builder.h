@@ -94,6 +94,9 @@ private:
     // followed by zeros. The buffer is cleared after the first command.
     bool WriteArea(std::uint8_t* buffer, std::uint32_t bufferBytes, std::uint32_t areaSectors,
                    std::uint32_t firstLba);
+    // Opens and locks the volume for BuildDisk or VerifyDisk; on failure
+    // nothing stays open and m_errorText says which step failed.
+    bool TakeVolume();
     // Releases the volume taken by BuildDisk or VerifyDisk and fails; a null
     // text keeps the one already in m_errorText.
     bool ReleaseVolumeAndFail(const char* errorText);
