@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource_ids.h"
 #include "tests/wine/driver/report_win32.h"
 
 namespace {
@@ -19,11 +20,11 @@ constexpr UINT kTickMilliseconds = 100;
 // The whole run, and the wait for one screenshot.
 constexpr DWORD kRunLimitMilliseconds = 90000;
 constexpr DWORD kShotLimitMilliseconds = 20000;
-constexpr int kDriveCombo = 1001;
-constexpr int kInfoEdit = 1002;
-constexpr int kMakeButton = 1003;
-constexpr int kLogList = 1000;
-constexpr int kFirmwareText = 1007;
+constexpr int kDriveCombo = IDC_DRIVE_COMBO;
+constexpr int kInfoEdit = IDC_INFO_EDIT;
+constexpr int kMakeButton = IDC_MAKE_BUTTON;
+constexpr int kLogList = IDC_LOG_LIST;
+constexpr int kFirmwareText = IDC_FIRMWARE_TEXT;
 constexpr int kStaticId = 0xFFFF;
 constexpr int kExitTimedOut = 3;
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <set>
 
+#include "res/resource_ids.h"
 #include "tests/wine/driver/report_win32.h"
 
 namespace {
@@ -17,13 +18,14 @@ constexpr UINT kTickMilliseconds = 100;
 constexpr DWORD kRunLimitMilliseconds = 90000;
 constexpr DWORD kShotLimitMilliseconds = 20000;
 constexpr UINT kDeviceChangeLimitMilliseconds = 5000;
-constexpr int kLogList = 1000;
-constexpr int kDriveCombo = 1001;
-constexpr int kInfoEdit = 1002;
-constexpr int kMakeButton = 1003;
+constexpr int kLogList = IDC_LOG_LIST;
+constexpr int kDriveCombo = IDC_DRIVE_COMBO;
+constexpr int kInfoEdit = IDC_INFO_EDIT;
+constexpr int kMakeButton = IDC_MAKE_BUTTON;
 constexpr int kMessageBoxText = 0xFFFF;
 // The controls a make disables and enables again, in their order.
-constexpr int kSwitchedControls[] = {1001, 1003, 1004, 1005, 1006};
+constexpr int kSwitchedControls[] = {IDC_DRIVE_COMBO, IDC_MAKE_BUTTON, IDC_ZIP_RADIO, IDC_HDD_RADIO,
+                                     IDC_LABEL_EDIT};
 constexpr const char* kCompletionLine = "Done. Total time spent = ";
 constexpr int kExitCompleted = 0;
 constexpr int kExitNotCompleted = 1;
