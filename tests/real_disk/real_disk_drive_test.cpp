@@ -9,6 +9,7 @@
 #include "device/pass_through_record.h"
 #include "platform/host/real_disk_drive.h"
 #include "platform/scsi_disk/emulated_volumes.h"
+#include "platform/scsi_disk/scsi_constants.h"
 #include "platform/win_types.h"
 #include "tests/real_disk/fake_system_tree.h"
 
@@ -18,8 +19,8 @@ namespace {
 using platform::host::HostDrive;
 using platform::host::HostVolume;
 
-constexpr std::uint8_t kInquiry = 0x12;
-constexpr std::uint8_t kWrite10 = 0x2A;
+constexpr std::uint8_t kInquiry = scsi::kOpInquiry;
+constexpr std::uint8_t kWrite10 = scsi::kOpWrite10;
 constexpr std::uint8_t kSynchronizeCache = 0x35;
 
 class RealDiskDriveTest : public testing::Test {

@@ -10,6 +10,7 @@
 #include "device/pass_through_record.h"
 #include "platform/host/sg_io_pass_through.h"
 #include "platform/scsi_disk/emulated_volumes.h"
+#include "platform/scsi_disk/scsi_constants.h"
 #include "platform/win_types.h"
 
 namespace real_disk_test {
@@ -18,10 +19,10 @@ namespace {
 using platform::host::RunSgIoPassThrough;
 using platform::host::SgIoSender;
 
-constexpr std::uint8_t kRead10 = 0x28;
-constexpr std::uint8_t kWrite10 = 0x2A;
+constexpr std::uint8_t kRead10 = scsi::kOpRead10;
+constexpr std::uint8_t kWrite10 = scsi::kOpWrite10;
 constexpr std::uint8_t kTestUnitReady = 0x00;
-constexpr std::uint8_t kCheckCondition = 0x02;
+constexpr std::uint8_t kCheckCondition = scsi::kStatusCheckCondition;
 constexpr unsigned char kDriverSense = 0x08;
 
 // A record as the channel fills it: 12-byte CDB, 4 s, 24 bytes of sense.
