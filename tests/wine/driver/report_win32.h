@@ -17,6 +17,12 @@
 
 namespace wine_test {
 
+// The drivers' timer tick, the limit of a whole run, and the wait for one
+// screenshot.
+inline constexpr UINT kTickMilliseconds = 100;
+inline constexpr DWORD kRunLimitMilliseconds = 90000;
+inline constexpr DWORD kShotLimitMilliseconds = 20000;
+
 std::string Utf8(const std::wstring& text);
 std::string Visible(const std::string& text);
 void Report(const std::string& key, const std::string& value);

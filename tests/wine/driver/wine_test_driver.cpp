@@ -16,10 +16,10 @@ using wine_test::Report;
 using wine_test::Utf8;
 using wine_test::WindowText;
 
-constexpr UINT kTickMilliseconds = 100;
-// The whole run, and the wait for one screenshot.
-constexpr DWORD kRunLimitMilliseconds = 90000;
-constexpr DWORD kShotLimitMilliseconds = 20000;
+using wine_test::kRunLimitMilliseconds;
+using wine_test::kShotLimitMilliseconds;
+using wine_test::kTickMilliseconds;
+
 constexpr int kDriveCombo = IDC_DRIVE_COMBO;
 constexpr int kInfoEdit = IDC_INFO_EDIT;
 constexpr int kMakeButton = IDC_MAKE_BUTTON;

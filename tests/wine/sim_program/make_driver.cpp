@@ -13,10 +13,10 @@ using wine_test::Report;
 using wine_test::Utf8;
 using wine_test::WindowText;
 
-constexpr UINT kTickMilliseconds = 100;
-// The whole run, and the wait for one screenshot.
-constexpr DWORD kRunLimitMilliseconds = 90000;
-constexpr DWORD kShotLimitMilliseconds = 20000;
+using wine_test::kRunLimitMilliseconds;
+using wine_test::kShotLimitMilliseconds;
+using wine_test::kTickMilliseconds;
+
 constexpr UINT kDeviceChangeLimitMilliseconds = 5000;
 constexpr int kLogList = IDC_LOG_LIST;
 constexpr int kDriveCombo = IDC_DRIVE_COMBO;
