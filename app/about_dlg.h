@@ -1,7 +1,7 @@
 // The About box: the program's icon, name and version, and an OK button.
 #pragma once
 
-#include "platform/framework/framework.h"
+#include "framework/framework.h"
 
 class CAboutDlg : public CDialog {
 public:

@@ -1,7 +1,7 @@
 // The application object: runs the main dialog for the life of the program.
 #pragma once
 
-#include "platform/framework/framework.h"
+#include "framework/framework.h"
 
 class CMakeDiskApp : public CWinApp {
 public:

@@ -1,9 +1,9 @@
 // The Windows program's entry point: the real system services, then the
 // application object's InitInstance. The program takes nothing from its
 // command line.
-#include "platform/framework/win_app.h"
-#include "platform/framework/win_defs.h"
-#include "platform/win32/win32_system.h"
+#include "framework/win_app.h"
+#include "framework/win_defs.h"
+#include "win32/win32_system.h"
 
 #ifdef VORN_WINE_TEST_DRIVER
 #include "tests/wine/driver/wine_test_driver.h"

@@ -6,8 +6,8 @@
 #include "bench/sparse_file.h"
 #include "fatdisk/fat_disk_builder.h"
 #include "fatdisk/on_disk_format.h"
-#include "platform/host/host_system.h"
-#include "platform/scsi_disk/emulated_scsi_disk.h"
+#include "host/host_system.h"
+#include "winmodel/emulated_scsi_disk.h"
 
 namespace bench {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/host/terminal.h"
+#include "host/terminal.h"
 
 namespace cli {
 

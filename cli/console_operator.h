@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "platform/framework/headless/headless_ui.h"
+#include "framework/headless/headless_ui.h"
 
 namespace cli {
 

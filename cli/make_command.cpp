@@ -14,11 +14,11 @@
 #include "cli/exit_codes.h"
 #include "cli/image_target.h"
 #include "cli/make_outcome.h"
-#include "platform/framework/headless/headless_ui.h"
-#include "platform/host/host_system.h"
-#include "platform/host/image_drive.h"
-#include "platform/host/removable_disks.h"
-#include "platform/host/terminal.h"
+#include "framework/headless/headless_ui.h"
+#include "host/host_system.h"
+#include "host/image_drive.h"
+#include "host/removable_disks.h"
+#include "host/terminal.h"
 #include "res/resource_ids.h"
 
 namespace cli {

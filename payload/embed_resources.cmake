@@ -1,7 +1,7 @@
 # cmake -DMANIFEST=<file> -DOUTPUT=<file.cpp> -P embed_resources.cmake
 # The manifest holds one resource a line: "<type> <id> <language> <path>".
 # Writes a C++ source with each file's bytes and the table of
-# platform/embedded_resources.h.
+# winmodel/embedded_resources.h.
 file(STRINGS "${MANIFEST}" lines)
 set(arrays "")
 set(rows "")
@@ -28,7 +28,7 @@ foreach(line IN LISTS lines)
   math(EXPR index "${index} + 1")
 endforeach()
 file(WRITE "${OUTPUT}.tmp"
-  "// Generated from ${MANIFEST}; do not edit.\n#include \"platform/embedded_resources.h\"\n\n"
+  "// Generated from ${MANIFEST}; do not edit.\n#include \"winmodel/embedded_resources.h\"\n\n"
   "namespace platform {\n\nnamespace {\n${arrays}}  // namespace\n\n"
   "const EmbeddedResource kEmbeddedResources[] = {\n${rows}};\n"
   "const std::size_t kEmbeddedResourceCount = ${index};\n\n}  // namespace platform\n")

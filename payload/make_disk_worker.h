@@ -3,7 +3,7 @@
 // the total time.
 #pragma once
 
-#include "platform/framework/framework.h"
+#include "framework/framework.h"
 
 // The thread function; parameter is the CMakeDiskDlg. Always returns 1.
 UINT MakeDiskWorker(LPVOID parameter);

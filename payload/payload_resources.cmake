@@ -30,7 +30,7 @@ endfunction()
 
 # Writes the manifest in the current binary folder and the rule that embeds
 # the payload files from it into payload_resources.cpp there (the table of
-# platform/embedded_resources.h); sets <table_var> to that source's path.
+# winmodel/embedded_resources.h); sets <table_var> to that source's path.
 function(vorn_embed_payload_resources table_var comment)
   vorn_payload_resource_lines(manifest_text rc_text payload_paths)
   set(manifest "${CMAKE_CURRENT_BINARY_DIR}/payload_resources.txt")

@@ -15,7 +15,7 @@ set(id_IDCANCEL 2)
 
 string(JSON id_count LENGTH "${json}" ids)
 math(EXPR id_last "${id_count} - 1")
-set(ids_header "// Made from res/resources.json by res/generate_resources.cmake; do not edit.\n#pragma once\n\n#include \"platform/framework/win_defs.h\"\n\n")
+set(ids_header "// Made from res/resources.json by res/generate_resources.cmake; do not edit.\n#pragma once\n\n#include \"framework/win_defs.h\"\n\n")
 foreach(i RANGE ${id_last})
   string(JSON name GET "${json}" ids ${i} name)
   string(JSON value GET "${json}" ids ${i} value)
@@ -71,7 +71,7 @@ function(or_zero out expression)
 endfunction()
 
 set(rc "// Made from res/resources.json by res/generate_resources.cmake; do not edit.\n#pragma code_page(65001)\n\n")
-set(cpp "// Made from res/resources.json by res/generate_resources.cmake; do not edit.\n#include \"platform/framework/resource_data.h\"\n\nnamespace {\n\n")
+set(cpp "// Made from res/resources.json by res/generate_resources.cmake; do not edit.\n#include \"framework/resource_data.h\"\n\nnamespace {\n\n")
 
 # Icons
 string(JSON icon_count LENGTH "${json}" icons)

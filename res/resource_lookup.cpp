@@ -1,4 +1,4 @@
-#include "platform/framework/resource_data.h"
+#include "framework/resource_data.h"
 
 const DialogTemplate* FindDialogTemplate(UINT id) {
     for (const DialogTemplate& dialog : ProgramResourceTables().dialogs) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "device/scsi_channel.h"
-#include "platform/framework/framework.h"
+#include "framework/framework.h"
 
 // The private message that adds a log line from another thread: wParam is
 // ignored, lParam a NUL-terminated text allocated with new[]; the dialog

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "fatdisk/fat_disk_builder.h"
-#include "platform/host/host_system.h"
+#include "host/host_system.h"
 
 namespace {
 

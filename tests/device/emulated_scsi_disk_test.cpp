@@ -10,7 +10,7 @@
 
 #include <sys/stat.h>
 
-#include "platform/scsi_disk/emulated_scsi_disk.h"
+#include "winmodel/emulated_scsi_disk.h"
 
 namespace {
 

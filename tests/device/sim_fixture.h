@@ -7,8 +7,8 @@
 #include <memory>
 #include <ostream>
 
-#include "platform/scsi_disk/emulated_scsi_disk.h"
-#include "platform/sim/sim_system.h"
+#include "winmodel/emulated_scsi_disk.h"
+#include "tests/sim/sim_system.h"
 
 inline void PrintTo(const VolumeEvent& e, std::ostream* out) {
     static const char* const kKinds[] = {"Open", "Close", "Lock", "Unlock", "PassThrough", "Other"};

@@ -8,7 +8,7 @@
 #include "device/pass_through_record.h"
 #include "device/scsi_channel.h"
 #include "fatdisk/fat_disk_builder.h"
-#include "platform/sim/sim_system.h"
+#include "tests/sim/sim_system.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "ui/device_answers.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_system.h"
+#include "tests/sim/sim_system.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "ui/drive_roots.h"
 

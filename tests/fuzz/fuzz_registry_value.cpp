@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/scsi_disk/emulated_scsi_disk.h"
-#include "platform/sim/sim_system.h"
+#include "winmodel/emulated_scsi_disk.h"
+#include "tests/sim/sim_system.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "ui/make_disk_dlg.h"
 

@@ -3,8 +3,8 @@
 // data buffer is real and as long as the block says.
 #include <vector>
 
-#include "platform/scsi_disk/emulated_scsi_disk.h"
-#include "platform/scsi_disk/pass_through_target.h"
+#include "winmodel/emulated_scsi_disk.h"
+#include "winmodel/pass_through_target.h"
 #include "device/pass_through_record.h"
 #include "tests/fuzz/fuzz_input.h"
 

@@ -8,9 +8,9 @@
 
 #include "app/make_disk_app.h"
 #include "fatdisk/fat_disk_builder.h"
-#include "platform/framework/headless/headless_ui.h"
-#include "platform/framework/headless/scripted_operator.h"
-#include "platform/host/host_system.h"
+#include "framework/headless/headless_ui.h"
+#include "framework/headless/scripted_operator.h"
+#include "host/host_system.h"
 #include "res/resource_ids.h"
 #include "tests/qemu/child_process.h"
 

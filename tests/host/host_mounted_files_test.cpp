@@ -10,8 +10,8 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/host/host_system.h"
-#include "platform/host/image_drive.h"
+#include "host/host_system.h"
+#include "host/image_drive.h"
 #include "tests/host/host_make.h"
 
 namespace host_test {

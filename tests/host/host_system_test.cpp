@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "device/pass_through_record.h"
-#include "platform/host/host_system.h"
-#include "platform/host/image_drive.h"
+#include "host/host_system.h"
+#include "host/image_drive.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/sysfs_disks.h"
+#include "host/sysfs_disks.h"
 
 namespace real_disk_test {
 

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "device/pass_through_record.h"
-#include "platform/host/real_disk_drive.h"
-#include "platform/scsi_disk/emulated_volumes.h"
-#include "platform/scsi_disk/scsi_constants.h"
+#include "host/real_disk_drive.h"
+#include "winmodel/emulated_volumes.h"
+#include "winmodel/scsi_constants.h"
 #include "platform/win_types.h"
 #include "tests/real_disk/fake_system_tree.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "device/pass_through_record.h"
-#include "platform/host/sg_io_pass_through.h"
-#include "platform/scsi_disk/emulated_volumes.h"
-#include "platform/scsi_disk/scsi_constants.h"
+#include "host/sg_io_pass_through.h"
+#include "winmodel/emulated_volumes.h"
+#include "winmodel/scsi_constants.h"
 #include "platform/win_types.h"
 
 namespace real_disk_test {

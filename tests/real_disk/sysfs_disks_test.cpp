@@ -6,8 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/host/real_disk_drive.h"
-#include "platform/host/sysfs_disks.h"
+#include "host/real_disk_drive.h"
+#include "host/sysfs_disks.h"
 #include "tests/real_disk/fake_system_tree.h"
 
 namespace real_disk_test {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/framework/resource_data.h"
+#include "framework/resource_data.h"
 #include "res/resource_ids.h"
 
 namespace {

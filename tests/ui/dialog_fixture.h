@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/make_disk_app.h"
-#include "platform/framework/headless/headless_ui.h"
-#include "platform/framework/headless/scripted_operator.h"
-#include "platform/scsi_disk/emulated_scsi_disk.h"
-#include "platform/sim/sim_system.h"
+#include "framework/headless/headless_ui.h"
+#include "framework/headless/scripted_operator.h"
+#include "winmodel/emulated_scsi_disk.h"
+#include "tests/sim/sim_system.h"
 #include "res/resource_ids.h"
 #include "ui/make_disk_dlg.h"
 

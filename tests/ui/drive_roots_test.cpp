@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/sim/sim_system.h"
+#include "tests/sim/sim_system.h"
 #include "ui/drive_roots.h"
 
 namespace {

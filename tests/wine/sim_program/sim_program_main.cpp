@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/framework/thread.h"
-#include "platform/framework/win_app.h"
-#include "platform/framework/win_defs.h"
+#include "framework/thread.h"
+#include "framework/win_app.h"
+#include "framework/win_defs.h"
 #include "tests/wine/sim_program/make_driver.h"
 #include "tests/wine/sim_program/wine_scenarios.h"
 

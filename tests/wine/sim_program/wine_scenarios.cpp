@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/embedded_resources.h"
-#include "platform/scsi_disk/emulated_scsi_disk.h"
-#include "platform/scsi_disk/scsi_constants.h"
-#include "platform/sim/sim_system.h"
+#include "winmodel/embedded_resources.h"
+#include "winmodel/emulated_scsi_disk.h"
+#include "winmodel/scsi_constants.h"
+#include "tests/sim/sim_system.h"
 
 namespace {
 
