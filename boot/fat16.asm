@@ -28,8 +28,6 @@ boot_sector:
 region_start fat16_code, boot_sector, 62
 boot_code:
 %include "vbr_start.inc"
-%include "vbr_geometry.inc"     ; DL is still the drive
-partition_done:
 
     ; Root directory: after the reserved sectors and the FATs (a FAT16
     ; volume's FATs and reserved sectors add up to less than 65536); its

@@ -16,7 +16,6 @@ cpu 386
 %include "region.inc"
 
 %define VBR_DRIVE FAT32_DRIVE_NUMBER
-%define VBR_COPY_SECTORS_PER_TRACK
 %define VBR_READ_TRY
 SCRATCH_BUFFER    equ 0x7E00    ; partition table; then sectors 1 and 2 go here
 STAGE2            equ BOOT_SECTOR + 2 * SECTOR_SIZE
@@ -36,7 +35,6 @@ boot_sector:
 region_start fat32_code, boot_sector, 90
 boot_code:
 %include "vbr_start.inc"
-partition_done:
 
     cmp word [bp + BPB_SECTORS_PER_FAT16], byte 0
     jne invalid_system_disk
@@ -53,8 +51,6 @@ partition_done:
     call load_stage2
     jc disk_error
 .loaded:
-    cmp word [bp + FAT32_VERSION], byte 0
-    jne invalid_system_disk
     ; The backup's neighbours may hold no code at all: sector 2 must end
     ; like a boot sector before it is entered.
     cmp word [STAGE2 + BOOT_SIGNATURE], 0xAA55
@@ -102,12 +98,13 @@ fsinfo:
 sector2:
 region_start fat32_stage2, sector2, 0
 stage2:
-    ; The reads so far lie in the first track of the partition (or are LBA
-    ; reads); from here on CHS reads need the BIOS's own geometry.
-    mov dl, [bp + VBR_DRIVE]
-    or dl, dl
-    jns geometry_done
-%include "vbr_geometry.inc"
+    cmp word [bp + FAT32_VERSION], byte 0
+    jne invalid_system_disk
+
+    ; The diskette table copy gets the sectors per track that the BPB in
+    ; memory now holds (the BIOS's on a hard disk).
+    mov al, [bp + BPB_SECTORS_PER_TRACK]
+    mov [DISKETTE_TABLE_COPY + DPT_SECTORS_PER_TRACK], al
 
     ; FAT 0 follows the reserved sectors; the active FAT is the one that
     ; bits 0-3 of the extended flags name; the data area follows all FATs.
@@ -179,6 +176,13 @@ stage2:
     jne invalid_system_disk
     mov dl, [bp + VBR_DRIVE]
     jmp LOADER_SEGMENT:LOADER_ENTRY
+
+; read_sector: read_sector_try (sector 0), with "Disk I/O error" when the
+; read fails.
+read_sector:
+    call read_sector_try
+    jc disk_error
+    ret
 
 ; check_cluster: "Invalid system disk" unless EAX is a cluster of the data
 ; area (not free, reserved, bad or end of chain).

@@ -18,6 +18,11 @@ READ_ATTEMPTS      equ 10
 BAD_SIGNATURE_COST equ 5        ; a sector without 0xAA55 uses up this many attempts
 BACKUP_BOOT_OFFSET equ 6        ; FAT32: the backup boot sector follows 6 sectors on
 
+; The BIOS's geometry for CHS reads, as dwords in the zero bytes behind the
+; code of the relocated copy (its bytes 394-401).
+SECTORS_PER_TRACK  equ RELOCATED + 394
+HEADS              equ SECTORS_PER_TRACK + 4
+
 org RELOCATED
 
 mbr:
@@ -53,56 +58,73 @@ relocated:
     add si, PART_ENTRY_SIZE
     loop .scan
     test bp, bp
-    jnz .have_active
+    jnz have_active
     int 0x18                    ; nothing to boot: back to the BIOS
+halt:
+    hlt
     jmp halt
 
-.have_active:
-    ; LBA reads for the LBA partition types when the BIOS has the INT 13h
-    ; extensions; CHS reads from the entry's start address otherwise.
-    xor bx, bx                  ; BL = 1: LBA reads
-    mov al, [bp + PART_TYPE]
-    cmp al, PART_TYPE_FAT32_LBA
-    je .ask_extensions
-    cmp al, PART_TYPE_FAT16_LBA
-    jne .read
-.ask_extensions:
+invalid_table:
+    mov si, msg_invalid_table
+print_and_halt:
+    lodsb
+    test al, al
+    jz halt
+    mov ah, 0x0E
+    mov bx, 7
+    int 0x10
+    jmp print_and_halt
+
+have_active:
+    ; LBA reads whenever the BIOS has the INT 13h extensions, whatever the
+    ; partition type. Otherwise CHS reads, computed from the entry's start
+    ; LBA with the geometry the BIOS reports (AH=08h): the entry's own CHS
+    ; bytes hold the builder's geometry, which the BIOS need not share.
+    mov dl, [bp + PART_BOOT_INDICATOR]
     mov ah, 0x41
     mov bx, 0x55AA
-    mov dl, [bp + PART_BOOT_INDICATOR]
-    int 0x13
+    int 0x13                    ; leaves DL alone
     jc .no_extensions
     cmp bx, 0xAA55
     jne .no_extensions
     and cx, 1                   ; bit 0: packet (AH=42h) access
-    mov bx, cx
-    jmp .read
+    mov bx, cx                  ; BL = 1: LBA reads
+    jnz .read
 .no_extensions:
-    xor bx, bx
+    mov ah, 0x08
+    int 0x13
+    push ds
+    pop es                      ; some BIOSes change ES here
+    jc .no_geometry
+    and ecx, CHS_MAX_SECTOR     ; sectors per track
+    jz .no_geometry             ; none: nothing can be read by CHS
+    mov [SECTORS_PER_TRACK], ecx
+    movzx eax, dh
+    inc ax
+    mov [HEADS], eax            ; last head + 1
+    xor bx, bx                  ; BL = 0: CHS reads
 
 .read:
     mov di, READ_ATTEMPTS       ; DI = attempts left
     xor bh, bh                  ; BH = 1 once a sector came without 0xAA55
 .attempt:
     ; The last five attempts of a FAT32 partition read its backup boot sector.
-    xor ecx, ecx                ; ECX = sector offset from the partition start
+    mov eax, [bp + PART_START_LBA]
     cmp di, BAD_SIGNATURE_COST
     ja .offset_known
-    mov al, [bp + PART_TYPE]
-    cmp al, PART_TYPE_FAT32_CHS
+    mov cl, [bp + PART_TYPE]
+    cmp cl, PART_TYPE_FAT32_CHS
     je .backup
-    cmp al, PART_TYPE_FAT32_LBA
+    cmp cl, PART_TYPE_FAT32_LBA
     jne .offset_known
 .backup:
-    mov cl, BACKUP_BOOT_OFFSET
+    add eax, byte BACKUP_BOOT_OFFSET
 .offset_known:
     mov dl, [bp + PART_BOOT_INDICATOR]
     test bl, bl
     jz .read_chs
 
     ; Disk address packet on the stack: 1 sector to 0000:7C00.
-    mov eax, [bp + PART_START_LBA]
-    add eax, ecx
     push dword 0
     push eax
     push word 0
@@ -116,8 +138,21 @@ relocated:
     jmp .read_done
 
 .read_chs:
-    mov dh, [bp + PART_START_CHS]
-    add cx, [bp + PART_START_CHS + 1]   ; sector number + offset; cylinder in CH
+    ; Sector, head and cylinder of LBA EAX with the BIOS's geometry; an
+    ; address beyond its 1024 cylinders counts as a failed read.
+    xor edx, edx
+    div dword [SECTORS_PER_TRACK]
+    mov cx, dx
+    inc cx                      ; sector 1..63
+    xor edx, edx
+    div dword [HEADS]           ; EAX = cylinder, DX = head
+    cmp eax, CHS_CYLINDERS
+    jae .failed
+    mov dh, dl
+    mov ch, al
+    shl ah, 6
+    or cl, ah                   ; cylinder bits 8-9 in bits 6-7
+    mov dl, [bp + PART_BOOT_INDICATOR]
     push bx
     mov bx, BOOT_SECTOR
     mov ax, 0x0201
@@ -141,28 +176,16 @@ relocated:
 
     mov si, msg_missing_os
     test bh, bh
-    jnz print_and_halt
+    jnz .print
+.no_geometry:
     mov si, msg_load_error
+.print:
     jmp print_and_halt
 
 .boot:
     mov si, bp                  ; DS:SI = the active entry
     mov dl, [bp + PART_BOOT_INDICATOR]
     jmp 0:BOOT_SECTOR
-
-invalid_table:
-    mov si, msg_invalid_table
-print_and_halt:
-    lodsb
-    test al, al
-    jz halt
-    mov ah, 0x0E
-    mov bx, 7
-    int 0x10
-    jmp print_and_halt
-halt:
-    hlt
-    jmp halt
 
 msg_invalid_table: db "Invalid partition table", 0
 msg_load_error:    db "Error loading operating system", 0

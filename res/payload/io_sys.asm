@@ -6,10 +6,13 @@
 ; It prints, on the screen and to port 0xE9, what it was handed: the boot
 ; drive, the boot sector through SS:BP, the first data sector at SS:BP-4,
 ; the start cluster (DI, or SI:DI on FAT32) against the root directory's
-; entry for IO.SYS, the diskette table and the stack, the partition access
-; byte and the geometry, then a PASS or FAIL line, leaves QEMU through
-; isa-debug-exit when there is one (exit code 1 for PASS, 3 for FAIL) and
-; halts. Run as a DOS program it only says what it is.
+; entry for IO.SYS (the whole FAT16 root, the FAT32 root's cluster chain),
+; the access byte at SS:BP+2 against the BIOS's INT 13h extensions, the
+; diskette table and the stack, and the geometry in the BPB against the
+; BIOS's, then a PASS or FAIL line, leaves QEMU through isa-debug-exit
+; when there is one (exit code 1 for PASS, 3 for FAIL) and halts. Its own
+; reads go by LBA when the BIOS has the extensions, else by CHS with the
+; BIOS's geometry. Run as a DOS program it only says what it is.
 
 bits 16
 cpu 386
@@ -45,20 +48,27 @@ BPB_HIDDEN_SECTORS      equ 28
 FAT16_DRIVE             equ 36
 FAT16_LABEL             equ 43
 FAT32_SECTORS_PER_FAT   equ 36
+FAT32_EXT_FLAGS         equ 40      ; bit 7: one active FAT, bits 0-3 its number
 FAT32_ROOT_CLUSTER      equ 44
 FAT32_DRIVE             equ 64
 FAT32_LABEL             equ 71
-BOOT_ACCESS             equ 2       ; partition type | 2, 0x0E = LBA reads
+BOOT_ACCESS             equ 2       ; 0x0E: LBA reads, anything else CHS
 BOOT_SIGNATURE          equ 510
 LABEL_SIZE              equ 11
 
-MBR_PARTITION_TABLE     equ 446
-PART_TYPE               equ 4
-PART_START_LBA          equ 8
 ACCESS_LBA              equ 0x0E
+EXT_FLAGS_ONE_FAT       equ 0x80
+EXT_FLAGS_ACTIVE_FAT    equ 0x0F
+FAT32_ENTRY_MASK        equ 0x0FFFFFFF
+FAT32_LAST_CLUSTER      equ 0x0FFFFFF6  ; above: bad cluster or end of chain
+FAT32_ENTRY_SHIFT       equ 2           ; 4 bytes per FAT entry
+FAT32_ENTRIES_SHIFT     equ 7           ; 128 entries per FAT sector
+CHS_CYLINDERS           equ 1024
 
+DIR_ENTRY_SIZE          equ 32
 DIR_CLUSTER_HIGH        equ 20
 DIR_CLUSTER_LOW         equ 26
+SECTOR_SIZE             equ 512
 
 DEBUG_CONSOLE_PORT      equ 0xE9
 DEBUG_EXIT_PORT         equ 0xF4
@@ -145,8 +155,9 @@ check_diskette_table:
 .checked:
     jmp verdict
 
-; check_geometry: for CHS reads the BPB in memory must hold the BIOS's own
-; heads and sectors per track.
+; check_geometry: the BPB in memory holds the BIOS's heads and sectors per
+; track; when the BIOS reports none (or 0 sectors per track), the BPB's own
+; numbers, which must not be 0.
 check_geometry:
     call say
     db "geometry in the BPB ", 0
@@ -158,30 +169,14 @@ check_geometry:
     call hex16
     call say
     db ", BIOS ", 0
-    mov ah, 0x08
-    mov dl, [entry_dl]
-    xor di, di
-    push es
-    int 0x13
-    pop es
-    jc .unknown
-    and cx, 0x3F
-    mov [bios_sectors], cx
-    movzx ax, dh
-    inc ax
-    mov [bios_heads], ax
+    mov ax, [bios_heads]
     call hex16
     mov al, 'x'
     call putc
     mov ax, [bios_sectors]
     call hex16
-    cmp byte [es:BOOT_SECTOR + BOOT_ACCESS], ACCESS_LBA
-    jne .chs
-    call say
-    db " (LBA reads: not used)", 0
-    xor al, al
-    jmp verdict
-.chs:
+    cmp word [bios_sectors], 0
+    je .bios_has_none
     mov ax, [bios_heads]
     cmp ax, [es:BOOT_SECTOR + BPB_HEADS]
     jne .checked
@@ -189,11 +184,46 @@ check_geometry:
     cmp ax, [es:BOOT_SECTOR + BPB_SECTORS_PER_TRACK]
 .checked:
     jmp verdict
-.unknown:
-    call say
-    db "unknown", 0
-    or al, 1
+.bios_has_none:
+    cmp word [es:BOOT_SECTOR + BPB_SECTORS_PER_TRACK], 0
+    je .zero
+    cmp word [es:BOOT_SECTOR + BPB_HEADS], 0
+    jne .nonzero
+.zero:
+    or al, 1                    ; ZF clear: fail
     jmp verdict
+.nonzero:
+    cmp al, al                  ; ZF set: pass
+    jmp verdict
+
+; probe_bios: what the BIOS offers for the boot drive: packet access
+; (has_extensions) and its geometry (bios_heads, bios_sectors; 0 when it
+; reports none).
+probe_bios:
+    mov ah, 0x41
+    mov bx, 0x55AA
+    mov dl, [entry_dl]
+    int 0x13
+    jc .geometry
+    cmp bx, 0xAA55
+    jne .geometry
+    and cl, 1
+    mov [has_extensions], cl
+.geometry:
+    mov ah, 0x08
+    mov dl, [entry_dl]
+    xor di, di
+    push es
+    int 0x13
+    pop es
+    jc .done
+    and cx, 0x3F
+    mov [bios_sectors], cx
+    movzx ax, dh
+    inc ax
+    mov [bios_heads], ax
+.done:
+    ret
 
 header_code_end:
     times HEADER_BYTES - ($ - file_start) db 0
@@ -231,8 +261,6 @@ boot_entry:
     call putc
     mov ax, [entry_bp]
     call hex16
-    call say
-    db " (boot sector at 0000:7C00)", 0
     cmp word [entry_ss], 0
     jne .bp_checked
     cmp word [entry_bp], BOOT_SECTOR
@@ -292,6 +320,7 @@ boot_entry:
     call verdict
 
     ; --- the first data sector at SS:BP-4
+    call probe_bios
     call compute_layout
     call say
     db "first data sector at SS:BP-4 ", 0
@@ -305,26 +334,10 @@ boot_entry:
     cmp eax, [data_start]
     call verdict
 
-    ; --- what the disk says
-    mov ah, 0x41
-    mov bx, 0x55AA
-    mov dl, [entry_dl]
-    int 0x13
-    jc .no_extensions
-    cmp bx, 0xAA55
-    je .disk_checks
-.no_extensions:
-    call say
-    db "no INT 13h extensions: the disk cannot be checked", 0
-    or al, 1                    ; ZF clear: fail
-    call verdict
-    jmp .tables
-
-.disk_checks:
+    ; --- the root directory and the access byte
     call check_start_cluster
     call check_access_byte
 
-.tables:
     call check_loaded_sectors
     call check_diskette_table
     call check_geometry
@@ -381,14 +394,52 @@ compute_layout:
     mul dword [es:BOOT_SECTOR + FAT32_SECTORS_PER_FAT]
     add eax, ebx
     mov [data_start], eax
-    mov eax, [es:BOOT_SECTOR + FAT32_ROOT_CLUSTER]
-    sub eax, 2
-    movzx ecx, byte [es:BOOT_SECTOR + BPB_SECTORS_PER_CLUSTER]
-    mul ecx
-    add eax, [data_start]
+    ; The FAT the root's chain is read from: FAT 0, or the one active FAT
+    ; that the extended flags name.
+    mov al, [es:BOOT_SECTOR + FAT32_EXT_FLAGS]
+    test al, EXT_FLAGS_ONE_FAT
+    jnz .one_fat
+    xor al, al
+.one_fat:
+    and eax, EXT_FLAGS_ACTIVE_FAT
+    mul dword [es:BOOT_SECTOR + FAT32_SECTORS_PER_FAT]
+    add eax, ebx
+    mov [fat_start], eax
+    mov edx, [es:BOOT_SECTOR + FAT32_ROOT_CLUSTER]
+    call cluster_sector
     mov [root_start], eax
     movzx ax, byte [es:BOOT_SECTOR + BPB_SECTORS_PER_CLUSTER]
-    mov [root_sectors], ax      ; the root's first cluster is searched
+    mov [root_sectors], ax      ; searched one cluster at a time
+    ret
+
+; cluster_sector: EDX = a cluster -> EAX = its first sector. Changes ECX.
+cluster_sector:
+    lea eax, [edx - 2]
+    movzx ecx, byte [es:BOOT_SECTOR + BPB_SECTORS_PER_CLUSTER]
+    push edx
+    mul ecx
+    pop edx
+    add eax, [data_start]
+    ret
+
+; next_cluster: EDX = a FAT32 cluster -> EDX = the next one of its chain;
+; carry set when the FAT sector cannot be read.
+next_cluster:
+    pushad
+    mov eax, edx
+    shr eax, FAT32_ENTRIES_SHIFT
+    add eax, [fat_start]
+    call read_sector
+    jc .done
+    and dx, (1 << FAT32_ENTRIES_SHIFT) - 1
+    shl dx, FAT32_ENTRY_SHIFT
+    mov bx, dx
+    mov eax, [es:SECTOR_BUFFER + bx]
+    and eax, FAT32_ENTRY_MASK
+    mov [chain_next], eax
+.done:
+    popad
+    mov edx, [chain_next]
     ret
 
 ; check_start_cluster: finds IO.SYS in the root directory and compares its
@@ -413,7 +464,9 @@ check_start_cluster:
     call hex16
 
     mov eax, [root_start]
-    mov cx, [root_sectors]
+    mov edx, [es:BOOT_SECTOR + FAT32_ROOT_CLUSTER]
+.run:
+    mov cx, [root_sectors]      ; FAT16: the whole root; FAT32: one cluster
 .sector:
     call read_sector
     jc .read_failed
@@ -427,11 +480,25 @@ check_start_cluster:
     pop cx
     pop di
     je .found
-    add di, 32
-    cmp di, SECTOR_BUFFER + 512
+    add di, DIR_ENTRY_SIZE
+    cmp di, SECTOR_BUFFER + SECTOR_SIZE
     jb .entry
     inc eax
     loop .sector
+    cmp byte [is_fat32], 0
+    je .missing
+    ; FAT32: on along the root directory's cluster chain
+    call next_cluster
+    jc .read_failed
+    cmp edx, 2
+    jb .missing
+    cmp edx, FAT32_LAST_CLUSTER
+    ja .missing
+    dec word [chain_budget]     ; a chain in a circle ends after 65536
+    jz .missing
+    call cluster_sector
+    jmp .run
+.missing:
     call say
     db ", no IO.SYS in the root directory", 0
     jmp .fail
@@ -463,33 +530,11 @@ check_start_cluster:
     or al, 1
     jmp verdict
 
-; check_access_byte: the byte at SS:BP+2 is the type of our partition
-; entry with bit 1 set; 0x0E means LBA reads.
+; check_access_byte: the byte at SS:BP+2 is 0x0E (LBA reads) exactly when
+; the BIOS offers packet access (INT 13h AH=41h).
 check_access_byte:
     call say
-    db "partition type ", 0
-    xor eax, eax
-    call read_sector
-    jc .unknown
-    mov si, SECTOR_BUFFER + MBR_PARTITION_TABLE
-    mov cx, 4
-    mov eax, [es:BOOT_SECTOR + BPB_HIDDEN_SECTORS]
-.entry:
-    cmp eax, [es:si + PART_START_LBA]
-    je .found
-    add si, 16
-    loop .entry
-.unknown:
-    call say
-    db "unknown", 0
-    or al, 1
-    jmp verdict
-.found:
-    mov al, [es:si + PART_TYPE]
-    mov [partition_type], al
-    call hex8
-    call say
-    db ", access byte at SS:BP+2 ", 0
+    db "access byte at SS:BP+2 ", 0
     mov al, [es:BOOT_SECTOR + BOOT_ACCESS]
     call hex8
     mov si, text_chs
@@ -498,21 +543,51 @@ check_access_byte:
     mov si, text_lba
 .named:
     call puts
-    mov al, [partition_type]
-    or al, 2
-    cmp al, [es:BOOT_SECTOR + BOOT_ACCESS]
+    call say
+    db ", BIOS packet access ", 0
+    mov al, [has_extensions]
+    call hex8
+    cmp byte [es:BOOT_SECTOR + BOOT_ACCESS], ACCESS_LBA
+    sete al
+    cmp al, [has_extensions]
     jmp verdict
 
 ; ---------------------------------------------------------------------------
-; read_sector: LBA EAX to 0000:2000 through the INT 13h extensions; carry
-; set on failure. Keeps every register.
+; read_sector: LBA EAX to 0000:2000, through the INT 13h extensions when
+; the BIOS has them, else by CHS with the BIOS's geometry; carry set on
+; failure (also for an address CHS cannot name). Keeps every register.
 read_sector:
     pushad
+    cmp byte [has_extensions], 0
+    je .chs
     mov [packet_lba], eax
     mov si, disk_packet
     mov ah, 0x42
+    jmp .call
+.chs:
+    movzx ecx, word [bios_sectors]
+    stc
+    jecxz .done
+    xor edx, edx
+    div ecx
+    inc dx
+    mov cx, dx                  ; sector
+    movzx esi, word [bios_heads]
+    xor edx, edx
+    div esi                     ; EAX = cylinder, DX = head
+    cmp eax, CHS_CYLINDERS
+    cmc
+    jc .done
+    mov dh, dl
+    mov ch, al
+    shl ah, 6
+    or cl, ah
+    mov bx, SECTOR_BUFFER
+    mov ax, 0x0201
+.call:
     mov dl, [entry_dl]
     int 0x13
+.done:
     popad
     ret
 
@@ -621,24 +696,32 @@ disk_packet:
 packet_lba:
     dd 0, 0
 
-data_start:     dd 0
-root_start:     dd 0
-found_cluster:  dd 0
-stack_dword:    dd 0
-original_table: dd 0
-root_sectors:   dw 0
+; Counters and answers that start at 0.
+chain_budget:   dw 0            ; 65536 clusters at most
 failures:       dw 0
 bios_heads:     dw 0
 bios_sectors:   dw 0
-entry_ss:       dw 0
-entry_sp:       dw 0
-entry_bp:       dw 0
-entry_si:       dw 0
-entry_di:       dw 0
-entry_dl:       db 0
-is_fat32:       db 0
-partition_type: db 0
+has_extensions: db 0
 
     times END_MARK_OFFSET - ($ - file_start) db 0
 END_MARK equ "END4"
     dd END_MARK
+
+; Variables that are written before they are read: in memory behind the
+; loaded file, below our stack.
+absolute FILE_SIZE
+data_start:     resd 1
+root_start:     resd 1
+fat_start:      resd 1
+chain_next:     resd 1
+found_cluster:  resd 1
+stack_dword:    resd 1
+original_table: resd 1
+root_sectors:   resw 1
+entry_ss:       resw 1
+entry_sp:       resw 1
+entry_bp:       resw 1
+entry_si:       resw 1
+entry_di:       resw 1
+entry_dl:       resb 1
+is_fat32:       resb 1
