@@ -94,7 +94,7 @@ private:
 };
 
 struct Target {
-    std::shared_ptr<platform::host::HostDrive> drive;
+    std::shared_ptr<platform::ModelDrive> drive;
     std::string description;
     ImageTarget image;  // when the target is an image file
 };
@@ -103,7 +103,7 @@ struct Target {
 int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
     if (line.device) {
         std::string error;
-        std::unique_ptr<platform::host::HostDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
+        std::unique_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
         if (drive == nullptr) {
             err << "makevorndisk: cannot use " << *line.device << ": " << error << "\n";
             return kExitTargetUnusable;

@@ -41,11 +41,6 @@ std::uint32_t DosAttributes(std::uint32_t windowsAttributes) {
     return dos;
 }
 
-bool IsRootFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
-
 std::unique_ptr<FatMount> FatMount::Mount(const std::string& partitionNode, std::uint32_t* error,
                                           std::string* message) {
     std::error_code code;
@@ -88,10 +83,6 @@ FatMount::~FatMount() {
 }
 
 int FatMount::CreateFile(const std::string& name, std::uint32_t* error) {
-    if (!IsRootFileName(name)) {
-        *error = ERROR_INVALID_PARAMETER;
-        return -1;
-    }
     int fd = ::open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     *error = fd < 0 ? ErrorFromErrno(errno) : 0;
     return fd;
@@ -119,11 +110,10 @@ std::uint32_t FatMount::FlushAndClose(int fd) {
 }
 
 void FatMount::Remove(const std::string& name) {
-    if (IsRootFileName(name)) ::unlink(Path(name).c_str());
+    ::unlink(Path(name).c_str());
 }
 
 std::uint32_t FatMount::SetAttributes(const std::string& name, std::uint32_t windowsAttributes) {
-    if (!IsRootFileName(name)) return ERROR_INVALID_PARAMETER;
     int fd = ::open(Path(name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return ErrorFromErrno(errno);
     __u32 attributes = DosAttributes(windowsAttributes);

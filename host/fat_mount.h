@@ -15,9 +15,6 @@ namespace platform::host {
 // attributes (read-only, hidden, system, archive; the others have no bit).
 std::uint32_t DosAttributes(std::uint32_t windowsAttributes);
 
-// True for a plain file name in the root ("IO.SYS"): no folder, no "." or "..".
-bool IsRootFileName(const std::string& name);
-
 class FatMount {
 public:
     // Null with *error (a Windows error code) and *message set when the
@@ -28,8 +25,7 @@ public:
     FatMount(const FatMount&) = delete;
     FatMount& operator=(const FatMount&) = delete;
 
-    const std::string& Folder() const { return folder_; }
-
+    // Names are plain root names ("IO.SYS"), as the Windows model lets through.
     // A file in the root, created new or truncated, open for writing.
     // Returns the descriptor, or -1 with *error set.
     int CreateFile(const std::string& name, std::uint32_t* error);

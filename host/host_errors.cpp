@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "winmodel/emulated_volumes.h"
+#include "winmodel/model_errors.h"
 #include "platform/win_types.h"
 
 namespace platform::host {

@@ -8,80 +8,71 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "host/fat_volume_start.h"
 #include "host/mtools_volume.h"
 #include "winmodel/emulated_scsi_disk.h"
+#include "platform/win_types.h"
+#include "winmodel/model_errors.h"
 
 namespace platform::host {
 
 namespace {
 
-constexpr char kVolumeLetter = 'V';  // the letter inside this drive's own volume table
-constexpr const char* kVolumePath = "\\\\.\\V:";
 constexpr std::uint32_t kSectorSize = 512;
-constexpr std::uint32_t kErrorUnrecognizedVolume = 1005;  // ERROR_UNRECOGNIZED_VOLUME
-constexpr std::uint32_t kErrorInvalidName = 123;          // ERROR_INVALID_NAME
-constexpr std::uint32_t kErrorPathNotFound = 3;           // ERROR_PATH_NOT_FOUND
 
 const DiskIdentity kImageIdentity{"VORN", "Image File", "1.0", true};
 
 std::atomic<unsigned> nextSerial{1};
 
-// A name in the volume's root: no folders, nothing the FAT cannot hold, and
-// nothing that would leave the scratch folder when used as a host file name.
-bool IsRootFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char character : name) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (byte < 0x20 || std::string_view("\\/:*?\"<>|").find(character) != std::string_view::npos) return false;
-    }
-    return true;
+void ReportToolFailure(const std::string& failure) {
+    std::cerr << "image drive: " << failure;
+    if (failure.back() != '\n') std::cerr << "\n";
 }
 
-}  // namespace
-
-class ImageDrive::Volume : public HostVolume {
+// The volume at the offset found when it was mounted.
+class MtoolsMountedVolume : public MountedVolume {
 public:
-    Volume(std::shared_ptr<ImageDrive> drive, Handle handle) : drive_(std::move(drive)), handle_(handle) {}
-    ~Volume() override {
-        std::uint32_t error = 0;
-        drive_->volumes_.Close(handle_, &error);
-    }
-    std::uint32_t Control(std::uint32_t code, void* in, std::uint32_t inSize, void* out, std::uint32_t outSize,
-                          std::uint32_t* bytesReturned) override {
-        std::uint32_t error = 0;
-        drive_->volumes_.Control(handle_, code, in, inSize, out, outSize, bytesReturned, &error);
-        return error;
+    MtoolsMountedVolume(std::shared_ptr<ImageDrive> drive, std::uint64_t offset)
+        : drive_(std::move(drive)), offset_(offset) {}
+    std::unique_ptr<MountedFile> Create(const std::string& name, std::uint32_t* error) override;
+    std::uint32_t SetAttributes(const std::string& name, std::uint32_t attributes) override {
+        return drive_->SetFileAttributes(offset_, name, attributes);
     }
 
 private:
     std::shared_ptr<ImageDrive> drive_;
-    Handle handle_;
+    std::uint64_t offset_;
 };
 
-class ImageDrive::File : public MountedFile {
+// A file buffered in memory and copied into the image when it is closed.
+class BufferedFile : public MountedFile {
 public:
-    File(std::shared_ptr<ImageDrive> drive, std::uint64_t generation, std::string name)
-        : drive_(std::move(drive)), generation_(generation), name_(std::move(name)) {}
+    BufferedFile(std::shared_ptr<ImageDrive> drive, std::uint64_t offset, std::string name)
+        : drive_(std::move(drive)), offset_(offset), name_(std::move(name)) {}
     std::uint32_t Write(const void* data, std::uint32_t size) override {
-        {
-            std::lock_guard lock(drive_->mutex_);
-            if (drive_->generation_ != generation_) return kErrorDeviceNotConnected;
-        }
         bytes_.append(static_cast<const char*>(data), size);
         return 0;
     }
-    std::uint32_t Close() override { return drive_->CommitFile(generation_, name_, bytes_); }
+    std::uint32_t Close() override { return drive_->CommitFile(offset_, name_, bytes_); }
 
 private:
     std::shared_ptr<ImageDrive> drive_;
-    std::uint64_t generation_;
+    std::uint64_t offset_;
     std::string name_;
     std::string bytes_;
 };
 
-ImageDrive::ImageDrive(std::string path, unsigned serial) : path_(std::move(path)), serial_(serial) {}
+std::unique_ptr<MountedFile> MtoolsMountedVolume::Create(const std::string& name, std::uint32_t* error) {
+    *error = 0;
+    return std::make_unique<BufferedFile>(drive_, offset_, name);
+}
+
+}  // namespace
+
+ImageDrive::ImageDrive(std::string path, unsigned serial, std::shared_ptr<EmulatedScsiDisk> disk)
+    : EmulatedDiskDrive(std::move(disk)), path_(std::move(path)), serial_(serial) {}
 
 ImageDrive::~ImageDrive() {
     if (!scratchDir_.empty()) {
@@ -90,29 +81,23 @@ ImageDrive::~ImageDrive() {
     }
 }
 
-std::shared_ptr<ImageDrive> ImageDrive::Open(const std::string& path) {
-    std::shared_ptr<ImageDrive> drive(new ImageDrive(path, nextSerial++));
-    if (drive->AttachDisk() == nullptr) return nullptr;
-    return drive;
-}
-
-std::shared_ptr<EmulatedScsiDisk> ImageDrive::AttachDisk() {
-    std::unique_ptr<BlockStore> store = OpenFileBlockStore(path_);
+std::shared_ptr<EmulatedScsiDisk> ImageDrive::OpenDisk(const std::string& path) {
+    std::unique_ptr<BlockStore> store = OpenFileBlockStore(path);
     if (store == nullptr) return nullptr;
     auto disk = std::make_shared<EmulatedScsiDisk>(std::move(store));
     disk->SetIdentity(kImageIdentity);
-    // Replacing the volume's drive cuts the handles of the old one off.
-    volumes_.AddDrive(kVolumeLetter, DRIVE_REMOVABLE, disk);
-    std::lock_guard lock(mutex_);
-    ++generation_;
     return disk;
 }
 
-std::shared_ptr<EmulatedScsiDisk> ImageDrive::Disk() const { return volumes_.Disk(kVolumeLetter); }
+std::shared_ptr<ImageDrive> ImageDrive::Open(const std::string& path) {
+    std::shared_ptr<EmulatedScsiDisk> disk = OpenDisk(path);
+    if (disk == nullptr) return nullptr;
+    return std::shared_ptr<ImageDrive>(new ImageDrive(path, nextSerial++, std::move(disk)));
+}
 
 bool ImageDrive::IsPresent() {
     std::lock_guard lock(mutex_);
-    return std::chrono::steady_clock::now() >= backAt_ && volumes_.Disk(kVolumeLetter) != nullptr;
+    return std::chrono::steady_clock::now() >= backAt_ && Disk() != nullptr;
 }
 
 std::string ImageDrive::InstanceId() const {
@@ -121,62 +106,37 @@ std::string ImageDrive::InstanceId() const {
     return std::string("USBSTOR\\DISK&VEN_VORN&PROD_IMAGE_FILE&REV_1.0\\") + serial;
 }
 
-std::unique_ptr<HostVolume> ImageDrive::OpenVolume(std::uint32_t access, std::uint32_t* error) {
-    Handle handle = volumes_.Open(kVolumePath, access, error);
-    if (handle == kInvalidHandle) return nullptr;
-    return std::make_unique<Volume>(shared_from_this(), handle);
-}
-
 std::uint32_t ImageDrive::Restart() {
     {
         std::lock_guard lock(mutex_);
         backAt_ = std::chrono::steady_clock::now() + kAwayAfterRestart;
     }
-    volumes_.RemoveDrive(kVolumeLetter);
-    if (AttachDisk() == nullptr) {
+    std::shared_ptr<EmulatedScsiDisk> disk = OpenDisk(path_);
+    SetDisk(disk);
+    if (disk == nullptr) {
         std::cerr << "image drive: " << path_ << " cannot be opened again after the restart\n";
         return ERROR_IO_DEVICE;
     }
     return 0;
 }
 
-bool ImageDrive::MountedVolumeOffset(std::uint64_t* offset) {
+std::shared_ptr<MountedVolume> ImageDrive::Mount(std::uint32_t* error) {
     std::shared_ptr<EmulatedScsiDisk> disk = Disk();
-    if (disk == nullptr) return false;
-    const std::optional<std::uint32_t> start = FindFatVolumeStart([&](std::uint32_t lba, std::uint8_t* sector) {
-        return disk->ReadBytes(std::uint64_t{lba} * kSectorSize, sector, kSectorSize);
-    });
-    if (!start) return false;
-    *offset = std::uint64_t{*start} * kSectorSize;
-    return true;
-}
-
-std::unique_ptr<MountedFile> ImageDrive::CreateMountedFile(const std::string& name, std::uint32_t* error) {
-    if (!IsRootFileName(name)) {
-        *error = kErrorInvalidName;
-        return nullptr;
+    std::optional<std::uint32_t> start;
+    if (disk != nullptr) {
+        start = FindFatVolumeStart([&](std::uint32_t lba, std::uint8_t* sector) {
+            return disk->ReadBytes(std::uint64_t{lba} * kSectorSize, sector, kSectorSize);
+        });
     }
-    if (!IsPresent()) {
-        *error = kErrorPathNotFound;
-        return nullptr;
-    }
-    std::uint64_t offset = 0;
-    if (!MountedVolumeOffset(&offset)) {
+    if (!start) {
         *error = kErrorUnrecognizedVolume;
         return nullptr;
     }
-    std::lock_guard lock(mutex_);
-    return std::make_unique<File>(shared_from_this(), generation_, name);
+    *error = 0;
+    return std::make_shared<MtoolsMountedVolume>(shared_from_this(), std::uint64_t{*start} * kSectorSize);
 }
 
-std::uint32_t ImageDrive::CommitFile(std::uint64_t generation, const std::string& name, const std::string& bytes) {
-    {
-        std::lock_guard lock(mutex_);
-        if (generation_ != generation) return kErrorDeviceNotConnected;
-    }
-    std::uint64_t offset = 0;
-    if (!MountedVolumeOffset(&offset)) return kErrorUnrecognizedVolume;
-
+std::uint32_t ImageDrive::CommitFile(std::uint64_t offset, const std::string& name, const std::string& bytes) {
     std::lock_guard tool(toolMutex_);
     if (scratchDir_.empty()) {
         std::error_code noTempFolder;
@@ -189,6 +149,8 @@ std::uint32_t ImageDrive::CommitFile(std::uint64_t generation, const std::string
         }
         scratchDir_ = pattern;
     }
+    // The name is a plain root name (the model's rule), so the staged file
+    // stays in the scratch folder.
     const std::string hostPath = scratchDir_ + "/" + name;
     {
         std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
@@ -201,23 +163,17 @@ std::uint32_t ImageDrive::CommitFile(std::uint64_t generation, const std::string
     const std::string failure = MtoolsVolume(path_, offset).Copy(hostPath, name);
     std::remove(hostPath.c_str());
     if (!failure.empty()) {
-        std::cerr << "image drive: " << failure;
-        if (failure.back() != '\n') std::cerr << "\n";
+        ReportToolFailure(failure);
         return ERROR_WRITE_FAULT;
     }
     return 0;
 }
 
-std::uint32_t ImageDrive::SetMountedFileAttributes(const std::string& name, std::uint32_t attributes) {
-    if (!IsRootFileName(name)) return kErrorInvalidName;
-    if (!IsPresent()) return kErrorPathNotFound;
-    std::uint64_t offset = 0;
-    if (!MountedVolumeOffset(&offset)) return kErrorUnrecognizedVolume;
+std::uint32_t ImageDrive::SetFileAttributes(std::uint64_t offset, const std::string& name, std::uint32_t attributes) {
     std::lock_guard tool(toolMutex_);
     const std::string failure = MtoolsVolume(path_, offset).SetAttributes(name, attributes);
     if (!failure.empty()) {
-        std::cerr << "image drive: " << failure;
-        if (failure.back() != '\n') std::cerr << "\n";
+        ReportToolFailure(failure);
         return ERROR_FILE_NOT_FOUND;
     }
     return 0;

@@ -1,8 +1,8 @@
-// An image file as a removable drive: its raw volume has an emulated SCSI
-// disk over the file (the lock rules of EmulatedVolumes), a restart closes
-// the file and attaches it afresh, the drive being away for a moment, and
-// the mounted volume's files are written into the image's FAT with mtools
-// when they are closed.
+// An image file as a removable drive: an emulated SCSI disk over the file
+// behind its raw volume; a restart closes the file and attaches it afresh,
+// the drive being away for a moment; the mounted volume's files are
+// written into the image's FAT with mtools when they are closed, at the
+// volume a system mounting the disk would find (fat_volume_start.h).
 #pragma once
 
 #include <chrono>
@@ -11,14 +11,11 @@
 #include <mutex>
 #include <string>
 
-#include "host/host_drive.h"
-#include "winmodel/emulated_volumes.h"
-
-class EmulatedScsiDisk;
+#include "winmodel/emulated_disk_drive.h"
 
 namespace platform::host {
 
-class ImageDrive : public HostDrive, public std::enable_shared_from_this<ImageDrive> {
+class ImageDrive : public EmulatedDiskDrive, public std::enable_shared_from_this<ImageDrive> {
 public:
     // How long the drive is away after a restart.
     static constexpr std::chrono::milliseconds kAwayAfterRestart{300};
@@ -28,32 +25,25 @@ public:
     ~ImageDrive() override;
 
     const std::string& Path() const { return path_; }
-    std::shared_ptr<EmulatedScsiDisk> Disk() const;
 
-    // HostDrive
     bool IsPresent() override;
     std::string InstanceId() const override;
-    std::unique_ptr<HostVolume> OpenVolume(std::uint32_t access, std::uint32_t* error) override;
     std::uint32_t Restart() override;
-    std::unique_ptr<MountedFile> CreateMountedFile(const std::string& name, std::uint32_t* error) override;
-    std::uint32_t SetMountedFileAttributes(const std::string& name, std::uint32_t attributes) override;
+    // The FAT volume on the image; ERROR_UNRECOGNIZED_VOLUME when it holds none.
+    std::shared_ptr<MountedVolume> Mount(std::uint32_t* error) override;
+
+    // Copies the bytes into the volume at the offset as the root file name,
+    // and gives a root file its attributes. Return 0 or the error.
+    std::uint32_t CommitFile(std::uint64_t offset, const std::string& name, const std::string& bytes);
+    std::uint32_t SetFileAttributes(std::uint64_t offset, const std::string& name, std::uint32_t attributes);
 
 private:
-    class Volume;
-    class File;
-
-    ImageDrive(std::string path, unsigned serial);
-    std::shared_ptr<EmulatedScsiDisk> AttachDisk();
-    // The byte offset of the FAT volume the system would mount; false when
-    // the disk holds none.
-    bool MountedVolumeOffset(std::uint64_t* offset);
-    std::uint32_t CommitFile(std::uint64_t generation, const std::string& name, const std::string& bytes);
+    ImageDrive(std::string path, unsigned serial, std::shared_ptr<EmulatedScsiDisk> disk);
+    static std::shared_ptr<EmulatedScsiDisk> OpenDisk(const std::string& path);
 
     const std::string path_;
     const unsigned serial_;  // tells the instance IDs of two image drives apart
     mutable std::mutex mutex_;
-    EmulatedVolumes volumes_;  // the one volume of this drive
-    std::uint64_t generation_ = 0;  // attaches so far: old handles and files fail
     std::chrono::steady_clock::time_point backAt_{};
     std::mutex toolMutex_;  // one mtools run at a time on the image
     std::string scratchDir_;

@@ -1,8 +1,6 @@
 // Real removable disks for the command line: what `makevorndisk --list`
-// shows and what `--device /dev/sdX` attaches as a drive letter.
-//
-// Implemented by removable_disks.cpp over sysfs (sysfs_disks.h) with
-// RealDiskDrive (real_disk_drive.h) as the drive.
+// shows and what `--device /dev/sdX` attaches as a drive letter (a
+// RealDiskDrive, real_disk_drive.h), chosen over sysfs (sysfs_disks.h).
 #pragma once
 
 #include <cstdint>
@@ -10,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_drive.h"
+#include "host/sysfs_disks.h"
+#include "winmodel/model_drive.h"
 
 namespace platform::host {
 
@@ -28,11 +27,19 @@ struct RemovableDiskList {
 
 // The removable USB disks that may be written: never a disk that is not
 // removable, holds the root file system, or has a mounted partition.
-RemovableDiskList ListRemovableDisks();
+RemovableDiskList ListRemovableDisks(const SystemRoots& roots = {});
 
 // The disk at devicePath as a drive for HostSystem::AttachDrive, or null
 // with *error saying why it cannot be used (not listed by
-// ListRemovableDisks, no permission, ...).
-std::unique_ptr<HostDrive> OpenRemovableDisk(const std::string& devicePath, std::string* error);
+// ListRemovableDisks, a partition, no permission, ...).
+std::unique_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const std::string& devicePath,
+                                              std::string* error);
+inline std::unique_ptr<ModelDrive> OpenRemovableDisk(const std::string& devicePath, std::string* error) {
+    return OpenRemovableDisk(SystemRoots{}, devicePath, error);
+}
+
+// The device instance ID Windows would give the disk
+// ("USBSTOR\DISK&VEN_VENDOR&PROD_MODEL&REV_1.00\SERIAL").
+std::string DiskInstanceId(const BlockDisk& disk);
 
 }  // namespace platform::host

@@ -17,27 +17,7 @@
 #include <vector>
 
 #include "winmodel/block_store.h"
-
-// Matches SCSI_IOCTL_DATA_OUT / _IN / _UNSPECIFIED.
-enum class DataDirection : std::uint8_t { Out = 0, In = 1, None = 2 };
-
-struct ScsiRequest {
-    const std::uint8_t* cdb = nullptr;
-    unsigned cdbLength = 0;
-    DataDirection direction = DataDirection::None;
-    void* data = nullptr;
-    std::uint32_t length = 0;
-};
-
-struct ScsiOutcome {
-    // Nonzero: the request failed below SCSI (the control call fails with
-    // this operating-system error code); status and sense are meaningless.
-    std::uint32_t osError = 0;
-    std::uint8_t status = 0;
-    std::uint32_t transferred = 0;
-    std::array<std::uint8_t, 18> sense{};
-    std::size_t senseLength = 0;
-};
+#include "winmodel/scsi_target.h"
 
 struct TracedCommand {
     std::uint8_t opcode = 0;
@@ -79,17 +59,16 @@ struct DiskIdentity {
     bool removable = true;
 };
 
-class EmulatedScsiDisk {
+class EmulatedScsiDisk : public ScsiTarget {
 public:
     explicit EmulatedScsiDisk(std::unique_ptr<BlockStore> store, std::uint32_t blockLength = 512);
 
     static std::shared_ptr<EmulatedScsiDisk> InMemory(std::uint64_t blocks,
                                                       std::uint32_t blockLength = 512);
 
-    ScsiOutcome Execute(const ScsiRequest& request);
+    ScsiOutcome Execute(const ScsiRequest& request) override;
 
     std::uint64_t BlockCount() const;
-    std::uint32_t BlockLength() const { return blockLength_; }
     void SetIdentity(const DiskIdentity& identity);
 
     void InjectFault(const DiskFault& fault);

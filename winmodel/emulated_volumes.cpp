@@ -3,12 +3,13 @@
 #include <cctype>
 #include <cstring>
 
-#include "winmodel/emulated_scsi_disk.h"
+#include "winmodel/emulated_disk_drive.h"
 #include "winmodel/pass_through_target.h"
 
 namespace {
 
-constexpr std::uint32_t kFileDeviceDisk = 7;  // STORAGE_DEVICE_NUMBER.DeviceType of a disk
+constexpr std::uint32_t kFileDeviceDisk = 7;   // STORAGE_DEVICE_NUMBER.DeviceType of a disk
+constexpr std::uint32_t kFirstPartition = 1;   // STORAGE_DEVICE_NUMBER.PartitionNumber of the volume
 // Handle values are small multiples of 4 from here, as Windows gives them.
 constexpr std::uintptr_t kFirstHandleValue = 0x1000;
 
@@ -18,11 +19,14 @@ char Upper(char letter) {
 
 }  // namespace
 
-struct EmulatedVolumes::Drive {
+// One plugging-in of a drive under a letter. A restart or a new drive makes
+// a new entry; handles keep theirs, which is then gone.
+struct EmulatedVolumes::Entry {
     char letter;
     std::uint32_t driveType;
-    std::shared_ptr<EmulatedScsiDisk> disk;
+    std::shared_ptr<platform::ModelDrive> drive;
     std::uint32_t deviceNumber;
+    std::uint64_t plugging;
     bool present = true;
     platform::Handle lockedBy = nullptr;
     std::size_t openHandles = 0;
@@ -32,39 +36,97 @@ EmulatedVolumes::EmulatedVolumes() = default;
 EmulatedVolumes::~EmulatedVolumes() = default;
 
 void EmulatedVolumes::AddDrive(char letter, std::uint32_t driveType,
-                               std::shared_ptr<EmulatedScsiDisk> disk) {
+                               std::shared_ptr<platform::ModelDrive> drive) {
     std::lock_guard lock(mutex_);
-    letter = Upper(letter);
-    auto drive = std::make_shared<Drive>(Drive{letter, driveType, std::move(disk), 0});
-    auto old = drives_.find(letter);
-    if (old != drives_.end()) {
-        old->second->present = false;
-        drive->deviceNumber = old->second->deviceNumber;
+    PlugLocked(Upper(letter), driveType, std::move(drive), std::nullopt);
+}
+
+void EmulatedVolumes::AddDrive(char letter, std::uint32_t driveType,
+                               std::shared_ptr<EmulatedScsiDisk> disk) {
+    AddDrive(letter, driveType, std::make_shared<platform::EmulatedDiskDrive>(std::move(disk)));
+}
+
+bool EmulatedVolumes::Replug(char letter) {
+    std::lock_guard lock(mutex_);
+    auto found = entries_.find(Upper(letter));
+    if (found == entries_.end()) return false;
+    std::shared_ptr<Entry> old = found->second;
+    PlugLocked(old->letter, old->driveType, old->drive, old->deviceNumber);
+    return true;
+}
+
+void EmulatedVolumes::PlugLocked(char letter, std::uint32_t driveType,
+                                 std::shared_ptr<platform::ModelDrive> drive,
+                                 std::optional<std::uint32_t> deviceNumber) {
+    auto entry = std::make_shared<Entry>(Entry{letter, driveType, std::move(drive), 0, nextPlugging_++});
+    auto old = entries_.find(letter);
+    if (old != entries_.end()) {
+        entry->deviceNumber = old->second->deviceNumber;
+        Retire(*old->second);
     } else {
-        drive->deviceNumber = nextDeviceNumber_++;
+        entry->deviceNumber = nextDeviceNumber_++;
     }
-    drives_[letter] = drive;
+    if (deviceNumber) entry->deviceNumber = *deviceNumber;
+    entries_[letter] = entry;
+}
+
+// The entry's drive is gone: its handles fail, and a lock it held is given back.
+void EmulatedVolumes::Retire(Entry& entry) {
+    entry.present = false;
+    if (entry.lockedBy != nullptr) {
+        entry.lockedBy = nullptr;
+        entry.drive->ReleaseLock();
+    }
 }
 
 bool EmulatedVolumes::RemoveDrive(char letter) {
     std::lock_guard lock(mutex_);
-    auto found = drives_.find(Upper(letter));
-    if (found == drives_.end()) return false;
-    found->second->present = false;
-    drives_.erase(found);
+    auto found = entries_.find(Upper(letter));
+    if (found == entries_.end()) return false;
+    Retire(*found->second);
+    entries_.erase(found);
     return true;
 }
 
-std::shared_ptr<EmulatedScsiDisk> EmulatedVolumes::Disk(char letter) const {
+const EmulatedVolumes::Entry* EmulatedVolumes::FindLocked(char letter) const {
+    auto found = entries_.find(Upper(letter));
+    return found == entries_.end() ? nullptr : found->second.get();
+}
+
+std::shared_ptr<platform::ModelDrive> EmulatedVolumes::Drive(char letter) const {
     std::lock_guard lock(mutex_);
-    auto found = drives_.find(Upper(letter));
-    return found == drives_.end() ? nullptr : found->second->disk;
+    const Entry* entry = FindLocked(letter);
+    return entry == nullptr ? nullptr : entry->drive;
+}
+
+std::shared_ptr<EmulatedScsiDisk> EmulatedVolumes::Disk(char letter) const {
+    auto emulated = std::dynamic_pointer_cast<platform::EmulatedDiskDrive>(Drive(letter));
+    return emulated == nullptr ? nullptr : emulated->Disk();
 }
 
 void EmulatedVolumes::SetDeviceNumber(char letter, std::uint32_t deviceNumber) {
     std::lock_guard lock(mutex_);
-    auto found = drives_.find(Upper(letter));
-    if (found != drives_.end()) found->second->deviceNumber = deviceNumber;
+    auto found = entries_.find(Upper(letter));
+    if (found != entries_.end()) found->second->deviceNumber = deviceNumber;
+}
+
+std::optional<std::uint32_t> EmulatedVolumes::DeviceNumber(char letter) const {
+    std::lock_guard lock(mutex_);
+    const Entry* entry = FindLocked(letter);
+    if (entry == nullptr) return std::nullopt;
+    return entry->deviceNumber;
+}
+
+std::uint64_t EmulatedVolumes::Plugging(char letter) const {
+    std::lock_guard lock(mutex_);
+    const Entry* entry = FindLocked(letter);
+    return entry == nullptr ? 0 : entry->plugging;
+}
+
+bool EmulatedVolumes::IsPresent(char letter) const {
+    std::lock_guard lock(mutex_);
+    const Entry* entry = FindLocked(letter);
+    return entry != nullptr && entry->drive->IsPresent();
 }
 
 bool EmulatedVolumes::IsVolumePath(const char* path) {
@@ -80,17 +142,21 @@ platform::Handle EmulatedVolumes::Open(const char* path, std::uint32_t access,
         return kInvalidHandle;
     }
     char letter = Upper(path[4]);
-    auto found = drives_.find(letter);
-    if (found == drives_.end()) {
+    auto found = entries_.find(letter);
+    std::unique_ptr<ScsiTarget> target;
+    if (found == entries_.end() || !found->second->drive->IsPresent()) {
         *error = ERROR_FILE_NOT_FOUND;
     } else if (TakeCallFault(letter, std::nullopt, error)) {
         // error set by the fault
     } else if (found->second->lockedBy != nullptr) {
         *error = ERROR_ACCESS_DENIED;
+    } else if (target = found->second->drive->OpenTarget((access & GENERIC_WRITE) != 0, error);
+               target == nullptr && *error != 0) {
+        // error set by the drive
     } else {
         auto handle = reinterpret_cast<platform::Handle>(kFirstHandleValue + 4 * nextHandle_++);
-        handles_[handle] = {found->second, (access & GENERIC_READ) != 0,
-                            (access & GENERIC_WRITE) != 0};
+        handles_[handle] = {found->second, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0,
+                            std::move(target)};
         ++found->second->openHandles;
         *error = 0;
         Record(VolumeEvent::Kind::Open, letter, handle, 0);
@@ -105,6 +171,12 @@ bool EmulatedVolumes::IsVolumeHandle(platform::Handle handle) const {
     return handles_.count(handle) != 0;
 }
 
+char EmulatedVolumes::LetterOf(platform::Handle handle) const {
+    std::lock_guard lock(mutex_);
+    auto found = handles_.find(handle);
+    return found == handles_.end() ? 0 : found->second.entry->letter;
+}
+
 bool EmulatedVolumes::Close(platform::Handle handle, std::uint32_t* error) {
     std::lock_guard lock(mutex_);
     auto found = handles_.find(handle);
@@ -114,10 +186,13 @@ bool EmulatedVolumes::Close(platform::Handle handle, std::uint32_t* error) {
         Record(VolumeEvent::Kind::Close, 0, handle, *error);
         return false;
     }
-    Drive& drive = *found->second.drive;
-    if (drive.lockedBy == handle) drive.lockedBy = nullptr;
-    --drive.openHandles;
-    Record(VolumeEvent::Kind::Close, drive.letter, handle, 0);
+    Entry& entry = *found->second.entry;
+    if (entry.lockedBy == handle) {
+        entry.lockedBy = nullptr;
+        entry.drive->ReleaseLock();
+    }
+    --entry.openHandles;
+    Record(VolumeEvent::Kind::Close, entry.letter, handle, 0);
     handles_.erase(found);
     *error = 0;
     return true;
@@ -133,62 +208,71 @@ bool EmulatedVolumes::Control(platform::Handle handle, std::uint32_t code, void*
         *error = ERROR_INVALID_HANDLE;
         return false;
     }
-    OpenVolume& volume = found->second;
-    std::shared_ptr<Drive> keepDrive = volume.drive;  // outlives a close while unlocked below
-    Drive& drive = *keepDrive;
+    OpenVolume volume = found->second;  // a copy: the handle may be closed while unlocked below
+    const Entry& entry = *volume.entry;
     VolumeEvent::Kind kind = code == IOCTL_SCSI_PASS_THROUGH_DIRECT ? VolumeEvent::Kind::PassThrough
                              : code == FSCTL_LOCK_VOLUME            ? VolumeEvent::Kind::Lock
                              : code == FSCTL_UNLOCK_VOLUME          ? VolumeEvent::Kind::Unlock
                                                                     : VolumeEvent::Kind::OtherControl;
     std::uint32_t result = 0;
-    if (TakeCallFault(drive.letter, code, &result)) {
+    if (TakeCallFault(entry.letter, code, &result)) {
         // result set by the fault
-    } else if (!drive.present) {
+    } else if (!entry.present) {
         result = kErrorDeviceNotConnected;
     } else if (kind == VolumeEvent::Kind::Lock || kind == VolumeEvent::Kind::Unlock) {
         result = LockOrUnlock(handle, volume, kind == VolumeEvent::Kind::Lock);
     } else if (code == IOCTL_STORAGE_GET_DEVICE_NUMBER) {
-        result = DeviceNumber(volume, out, outSize, bytesReturned);
+        result = ReportDeviceNumber(volume, out, outSize, bytesReturned);
     } else if (kind == VolumeEvent::Kind::PassThrough) {
-        if (!volume.canRead || !volume.canWrite) {
-            result = ERROR_ACCESS_DENIED;
-        } else if (drive.disk == nullptr) {
-            result = ERROR_NOT_SUPPORTED;
-        } else {
-            // The disk has its own lock; commands of other volumes need not wait.
-            std::shared_ptr<EmulatedScsiDisk> disk = drive.disk;
-            lock.unlock();
-            result = RunPassThrough(*disk, in, inSize, out, outSize, bytesReturned);
-            lock.lock();
-        }
+        result = PassThrough(lock, handle, volume, in, inSize, out, outSize, bytesReturned);
     } else {
         result = ERROR_NOT_SUPPORTED;
     }
-    Record(kind, drive.letter, handle, result);
+    Record(kind, entry.letter, handle, result);
     *error = result;
     return result == 0;
 }
 
-std::uint32_t EmulatedVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volume,
-                                            bool lock) {
-    Drive& drive = *volume.drive;
+std::uint32_t EmulatedVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volume, bool lock) {
+    Entry& entry = *volume.entry;
     if (lock) {
-        if (drive.lockedBy == handle) return 0;
-        if (drive.lockedBy != nullptr || drive.openHandles > 1) return ERROR_ACCESS_DENIED;
-        drive.lockedBy = handle;
+        if (entry.lockedBy == handle) return 0;
+        if (entry.lockedBy != nullptr || entry.openHandles > 1) return ERROR_ACCESS_DENIED;
+        if (std::uint32_t refused = entry.drive->TakeLock(); refused != 0) return refused;
+        entry.lockedBy = handle;
         return 0;
     }
-    if (drive.lockedBy != handle) return kErrorNotLocked;
-    drive.lockedBy = nullptr;
+    if (entry.lockedBy != handle) return kErrorNotLocked;
+    entry.lockedBy = nullptr;
+    entry.drive->ReleaseLock();
     return 0;
 }
 
-std::uint32_t EmulatedVolumes::DeviceNumber(OpenVolume& volume, void* out, std::uint32_t outSize,
-                                            std::uint32_t* bytesReturned) {
+std::uint32_t EmulatedVolumes::PassThrough(std::unique_lock<std::mutex>& lock, platform::Handle handle,
+                                           OpenVolume& volume, void* in, std::uint32_t inSize, void* out,
+                                           std::uint32_t outSize, std::uint32_t* bytesReturned) {
+    if (!volume.canRead || !volume.canWrite) return ERROR_ACCESS_DENIED;
+    if (volume.target == nullptr) return ERROR_NOT_SUPPORTED;
+    PassThroughCall call;
+    if (out == nullptr) return ERROR_INVALID_PARAMETER;
+    if (std::uint32_t refused = ReadPassThroughCall(in, inSize, outSize, &call); refused != 0) return refused;
+    const ScsiRequest request = call.Request();
+    if (volume.entry->lockedBy != handle && !volume.entry->drive->AllowedUnlocked(request)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    // The target serialises its own commands; those of other volumes need not wait.
+    lock.unlock();
+    const ScsiOutcome outcome = volume.target->Execute(request);
+    lock.lock();
+    return WritePassThroughOutcome(call, outcome, out, bytesReturned);
+}
+
+std::uint32_t EmulatedVolumes::ReportDeviceNumber(const OpenVolume& volume, void* out, std::uint32_t outSize,
+                                                  std::uint32_t* bytesReturned) {
     if (out == nullptr || outSize < sizeof(platform::STORAGE_DEVICE_NUMBER)) {
         return ERROR_INSUFFICIENT_BUFFER;
     }
-    platform::STORAGE_DEVICE_NUMBER number{kFileDeviceDisk, volume.drive->deviceNumber, 1};
+    platform::STORAGE_DEVICE_NUMBER number{kFileDeviceDisk, volume.entry->deviceNumber, kFirstPartition};
     std::memcpy(out, &number, sizeof number);
     if (bytesReturned != nullptr) *bytesReturned = sizeof number;
     return 0;
@@ -197,10 +281,11 @@ std::uint32_t EmulatedVolumes::DeviceNumber(OpenVolume& volume, void* out, std::
 std::uint32_t EmulatedVolumes::GetLogicalDriveStrings(std::uint32_t bufferLength,
                                                       char* buffer) const {
     std::lock_guard lock(mutex_);
-    // "E:\" NUL for each drive, then a final NUL; the result leaves the
-    // final NUL out, or is the size needed (with it) when it does not fit.
+    // "E:\" NUL for each present drive, then a final NUL; the result leaves
+    // the final NUL out, or is the size needed (with it) when it does not fit.
     std::string text;
-    for (const auto& [letter, drive] : drives_) {
+    for (const auto& [letter, entry] : entries_) {
+        if (!entry->drive->IsPresent()) continue;
         text += letter;
         text += ":\\";
         text += '\0';
@@ -218,8 +303,8 @@ std::uint32_t EmulatedVolumes::GetDriveType(const char* rootPath) const {
         rootPath[1] != ':' || !(rootPath[2] == '\0' || (rootPath[2] == '\\' && rootPath[3] == '\0'))) {
         return DRIVE_NO_ROOT_DIR;
     }
-    auto found = drives_.find(Upper(rootPath[0]));
-    return found == drives_.end() ? DRIVE_NO_ROOT_DIR : found->second->driveType;
+    const Entry* entry = FindLocked(rootPath[0]);
+    return entry == nullptr || !entry->drive->IsPresent() ? DRIVE_NO_ROOT_DIR : entry->driveType;
 }
 
 void EmulatedVolumes::FailOpen(char letter, std::uint32_t error, unsigned occurrence) {
@@ -283,8 +368,8 @@ std::size_t EmulatedVolumes::InvalidCloseCount() const {
 
 bool EmulatedVolumes::IsLocked(char letter) const {
     std::lock_guard lock(mutex_);
-    auto found = drives_.find(Upper(letter));
-    return found != drives_.end() && found->second->lockedBy != nullptr;
+    const Entry* entry = FindLocked(letter);
+    return entry != nullptr && entry->lockedBy != nullptr;
 }
 
 std::vector<VolumeEvent> EmulatedVolumes::Events() const {

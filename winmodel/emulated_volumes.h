@@ -1,13 +1,18 @@
 // Drive letters with raw volumes behind them, as Windows presents them:
 // opening "\\.\E:", the control calls on the handle (SCSI pass-through to
-// the drive's emulated disk, volume lock and unlock, device number), closing,
-// and the logical-drive queries. Shared by the simulated PC and the Linux
-// image-file backend. Thread-safe.
+// the drive's target, volume lock and unlock, device number), closing, and
+// the logical-drive queries. What stands behind a letter is a ModelDrive
+// (model_drive.h). Part of the Windows model (windows_model.h). Thread-safe.
 //
 // Lock rules: FSCTL_LOCK_VOLUME fails while another handle is open on the
 // volume; while a volume is locked no new handle can be opened on it; only
 // the handle that holds the lock can unlock it, and closing that handle
-// releases the lock.
+// releases the lock. A drive may refuse a lock the rules allow
+// (ModelDrive::TakeLock) and commands on a handle without the lock
+// (ModelDrive::AllowedUnlocked).
+//
+// Pass-through needs a handle opened for reading and writing; the request
+// block is checked as Windows checks it (pass_through_target.h).
 #pragma once
 
 #include <cstddef>
@@ -20,12 +25,10 @@
 #include <vector>
 
 #include "platform/win_types.h"
+#include "winmodel/model_drive.h"
+#include "winmodel/model_errors.h"
 
 class EmulatedScsiDisk;
-
-// Error codes of the volume calls that win_types.h does not list.
-inline constexpr std::uint32_t kErrorNotLocked = 158;             // ERROR_NOT_LOCKED
-inline constexpr std::uint32_t kErrorDeviceNotConnected = 1167;   // ERROR_DEVICE_NOT_CONNECTED
 
 struct VolumeEvent {
     enum class Kind { Open, Close, Lock, Unlock, PassThrough, OtherControl };
@@ -43,19 +46,36 @@ public:
     ~EmulatedVolumes();
 
     // Plugs a drive in, replacing one of the same letter (whose open handles
-    // keep the old drive, now gone). Letters are upper-cased.
+    // keep the old drive, now gone, and whose device number it takes over).
+    // Letters are upper-cased.
+    void AddDrive(char letter, std::uint32_t driveType, std::shared_ptr<platform::ModelDrive> drive);
+    // The same with an emulated disk (or none) behind the volume.
     void AddDrive(char letter, std::uint32_t driveType, std::shared_ptr<EmulatedScsiDisk> disk);
+    // Plugs the letter's drive in again, as a restart does: handles of the
+    // drive as it was fail from now on, its lock is gone; the drive keeps
+    // its type and device number. False when no drive has the letter.
+    bool Replug(char letter);
     // False when no drive had the letter.
     bool RemoveDrive(char letter);
+    std::shared_ptr<platform::ModelDrive> Drive(char letter) const;
+    // The emulated disk behind the letter (null for other kinds of drive).
     std::shared_ptr<EmulatedScsiDisk> Disk(char letter) const;
     // The number IOCTL_STORAGE_GET_DEVICE_NUMBER reports; drives are numbered
     // 1, 2, ... in the order they were added unless set here.
     void SetDeviceNumber(char letter, std::uint32_t deviceNumber);
+    std::optional<std::uint32_t> DeviceNumber(char letter) const;
+    // Which plugging-in of the letter's drive is current (0: none); a
+    // restart or a new drive changes it.
+    std::uint64_t Plugging(char letter) const;
+    // Plugged in, and its disk there (not away in a restart).
+    bool IsPresent(char letter) const;
 
     // True when the path names a raw volume ("\\.\E:", any case).
     static bool IsVolumePath(const char* path);
     platform::Handle Open(const char* path, std::uint32_t access, std::uint32_t* error);
     bool IsVolumeHandle(platform::Handle handle) const;
+    // The letter the handle was opened on (0 for no volume handle).
+    char LetterOf(platform::Handle handle) const;
     bool Close(platform::Handle handle, std::uint32_t* error);
     bool Control(platform::Handle handle, std::uint32_t code, void* in, std::uint32_t inSize,
                  void* out, std::uint32_t outSize, std::uint32_t* bytesReturned,
@@ -79,11 +99,12 @@ public:
     void ClearEvents();
 
 private:
-    struct Drive;
+    struct Entry;
     struct OpenVolume {
-        std::shared_ptr<Drive> drive;
+        std::shared_ptr<Entry> entry;
         bool canRead = false;
         bool canWrite = false;
+        std::shared_ptr<ScsiTarget> target;  // null: no disk behind the volume
     };
     struct CallFault {
         char letter;
@@ -93,18 +114,26 @@ private:
         bool every;
     };
 
+    void PlugLocked(char letter, std::uint32_t driveType, std::shared_ptr<platform::ModelDrive> drive,
+                    std::optional<std::uint32_t> deviceNumber);
+    static void Retire(Entry& entry);
+    const Entry* FindLocked(char letter) const;
     bool TakeCallFault(char letter, std::optional<std::uint32_t> code, std::uint32_t* error);
     void Record(VolumeEvent::Kind kind, char letter, platform::Handle handle, std::uint32_t error);
     std::uint32_t LockOrUnlock(platform::Handle handle, OpenVolume& volume, bool lock);
-    std::uint32_t DeviceNumber(OpenVolume& volume, void* out, std::uint32_t outSize,
-                               std::uint32_t* bytesReturned);
+    std::uint32_t PassThrough(std::unique_lock<std::mutex>& lock, platform::Handle handle,
+                              OpenVolume& volume, void* in, std::uint32_t inSize, void* out,
+                              std::uint32_t outSize, std::uint32_t* bytesReturned);
+    std::uint32_t ReportDeviceNumber(const OpenVolume& volume, void* out, std::uint32_t outSize,
+                                     std::uint32_t* bytesReturned);
 
     mutable std::mutex mutex_;
-    std::map<char, std::shared_ptr<Drive>> drives_;
+    std::map<char, std::shared_ptr<Entry>> entries_;
     std::map<platform::Handle, OpenVolume> handles_;
     std::vector<CallFault> callFaults_;
     std::vector<VolumeEvent> events_;
     std::size_t nextHandle_ = 1;
     std::uint32_t nextDeviceNumber_ = 1;
+    std::uint64_t nextPlugging_ = 1;
     std::size_t invalidCloses_ = 0;
 };

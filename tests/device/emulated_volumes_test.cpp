@@ -125,6 +125,9 @@ TEST_F(VolumesTest, PassThroughRefusesABadRequestBlockOrAReadOnlyHandle) {
     record = ReadRecord(0, buffer);
     record.sptd.CdbLength = 17;
     EXPECT_TRUE(refused(record));
+    record = ReadRecord(0, buffer);
+    record.sptd.DataIn = SCSI_IOCTL_DATA_UNSPECIFIED;  // "no data", yet 512 bytes to move
+    EXPECT_TRUE(refused(record));
     sim_.CloseHandle(handle);
     EXPECT_TRUE(disk_->Trace().empty());
 

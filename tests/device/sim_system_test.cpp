@@ -77,17 +77,58 @@ TEST_F(SimSystemTest, LastErrorBelongsToTheCallingThread) {
 }
 
 // Nothing plugged in, no registry values, no disk devices: every service
-// call fails the way the real call reports it.
+// call answers the way the real call does.
 TEST_F(SimSystemTest, ServicesOfAnEmptyPcFailCleanly) {
     platform::RegKey key = reinterpret_cast<platform::RegKey>(1);
     EXPECT_NE(sim_.RegOpenKeyExA(kHkeyLocalMachine, "SYSTEM", 0, KEY_READ, &key), 0);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(sim_.SetupDiGetClassDevsA(&kGuidDevClassDiskDrive, nullptr, nullptr, DIGCF_PRESENT),
-              kInvalidHandle);
+    // As on Windows, the device list of a class without devices is empty, not refused.
+    platform::DevInfoSet set = sim_.SetupDiGetClassDevsA(&kGuidDevClassDiskDrive, nullptr, nullptr, DIGCF_PRESENT);
+    ASSERT_NE(set, kInvalidHandle);
+    platform::SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    EXPECT_FALSE(sim_.SetupDiEnumDeviceInfo(set, 0, &device));
+    EXPECT_EQ(sim_.GetLastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_TRUE(sim_.SetupDiDestroyDeviceInfoList(set));
     EXPECT_EQ(sim_.FindResourceA(nullptr, 129, "AP"), nullptr);
     EXPECT_EQ(sim_.CreateFileA("E:\\IO.SYS", GENERIC_WRITE, 0, CREATE_ALWAYS, 0), kInvalidHandle);
     EXPECT_NE(sim_.GetLastError(), 0u);
     EXPECT_FALSE(sim_.SetFileAttributesA("E:\\IO.SYS", FILE_ATTRIBUTE_HIDDEN));
+}
+
+// The file rules of the Windows model, the same for every kind of drive:
+// only a name in the root of a present drive, and only names Windows allows.
+TEST_F(SimSystemTest, FilesAreMadeOnlyInTheRootOfAPresentDrive) {
+    PlugDisk(64);
+    struct Case {
+        const char* path;
+        std::uint32_t error;
+    };
+    for (const Case& c : {Case{"E:\\", kErrorPathNotFound}, Case{"E:IO.SYS", kErrorPathNotFound},
+                          Case{"E:\\DOS\\IO.SYS", kErrorPathNotFound}, Case{"E:\\a/b", kErrorPathNotFound},
+                          Case{"F:\\IO.SYS", kErrorPathNotFound}, Case{"E:\\..", kErrorInvalidName},
+                          Case{"E:\\A*B", kErrorInvalidName}, Case{"E:\\A\x01", kErrorInvalidName}}) {
+        EXPECT_EQ(sim_.CreateFileA(c.path, GENERIC_WRITE, 0, CREATE_ALWAYS, 0), kInvalidHandle) << c.path;
+        EXPECT_EQ(sim_.GetLastError(), c.error) << c.path;
+        EXPECT_FALSE(sim_.SetFileAttributesA(c.path, 0)) << c.path;
+    }
+    EXPECT_TRUE(sim_.Files('E').empty());
+}
+
+TEST_F(SimSystemTest, AFileOfADiskThatWentAwayIsLost) {
+    PlugDisk(64);
+    platform::Handle file = sim_.CreateFileA("E:\\IO.SYS", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    ASSERT_NE(file, kInvalidHandle);
+    sim_.SetRestartPlan('E', {0, 100});
+    ASSERT_EQ(sim_.RestartDrive('E'), 0u);
+    std::uint32_t written = 0;
+    EXPECT_FALSE(sim_.WriteFile(file, "x", 1, &written));
+    EXPECT_EQ(sim_.GetLastError(), kErrorDeviceNotConnected);
+    EXPECT_FALSE(sim_.CloseHandle(file));
+    EXPECT_EQ(sim_.OpenFileCount(), 0u);
+    sim_.Sleep(100);
+    EXPECT_EQ(sim_.GetDriveTypeA("E:\\"), DRIVE_REMOVABLE);
+    EXPECT_TRUE(sim_.Files('E').empty());
 }
 
 TEST_F(SimSystemTest, TwoThreadsCanDriveTwoVolumesWhileTheDrivesChange) {

@@ -83,7 +83,7 @@ TEST_F(HostMountedFiles, NamesThatAreNotARootFileAreRefused) {
 TEST_F(HostMountedFiles, AFileOpenAcrossARestartIsLost) {
     platform::Handle file = host_.CreateFileA("E:\\IO.SYS", GENERIC_WRITE, 3, CREATE_ALWAYS, 0);
     ASSERT_NE(file, kInvalidHandle);
-    ASSERT_EQ(host_.Drive('E')->Restart(), 0u);
+    ASSERT_EQ(host_.RestartDrive('E'), 0u);
     std::uint32_t written = 0;
     EXPECT_FALSE(host_.WriteFile(file, "x", 1, &written));
     EXPECT_EQ(host_.GetLastError(), kErrorDeviceNotConnected);

@@ -1,52 +1,67 @@
-// A real disk's drive on a fake tree, where the block node is a plain file:
-// the volume lock as an exclusive open with its Windows rules, commands that
-// change the medium only under the lock, and the restart through sysfs.
+// A real disk's drive on a fake tree, where the block node is a plain file,
+// attached to the Linux backend as E:: the volume lock as an exclusive open
+// with the Windows rules, commands that change the medium only under the
+// lock, and the restart through sysfs.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 
 #include "device/pass_through_record.h"
-#include "host/real_disk_drive.h"
-#include "winmodel/emulated_volumes.h"
-#include "winmodel/scsi_constants.h"
+#include "host/host_system.h"
+#include "host/removable_disks.h"
 #include "platform/win_types.h"
 #include "tests/real_disk/fake_system_tree.h"
+#include "winmodel/model_errors.h"
+#include "winmodel/scsi_constants.h"
 
 namespace real_disk_test {
 namespace {
 
-using platform::host::HostDrive;
-using platform::host::HostVolume;
-
 constexpr std::uint8_t kInquiry = scsi::kOpInquiry;
 constexpr std::uint8_t kWrite10 = scsi::kOpWrite10;
 constexpr std::uint8_t kSynchronizeCache = 0x35;
+constexpr const char* kVolume = "\\\\.\\E:";
 
 class RealDiskDriveTest : public testing::Test {
 protected:
     void SetUp() override {
         tree_.AddDisk(FakeDisk{});
         std::string error;
-        drive_ = platform::host::OpenRemovableDisk(tree_.Roots(), (tree_.Root() / "dev" / "sdb").string(), &error);
-        ASSERT_NE(drive_, nullptr) << error;
+        std::shared_ptr<platform::ModelDrive> drive =
+            platform::host::OpenRemovableDisk(tree_.Roots(), (tree_.Root() / "dev" / "sdb").string(), &error);
+        ASSERT_NE(drive, nullptr) << error;
+        drive_ = drive.get();
+        host_.AttachDrive('E', std::move(drive));
+    }
+    void TearDown() override { EXPECT_EQ(host_.OpenHandleCount(), 0u); }
+
+    // A handle on the volume, closed at the end of its scope.
+    struct Volume {
+        platform::HostSystem& host;
+        platform::Handle handle;
+        ~Volume() {
+            if (handle != kInvalidHandle) host.CloseHandle(handle);
+        }
+    };
+    std::unique_ptr<Volume> Open() {
+        platform::Handle handle = host_.CreateFileA(kVolume, GENERIC_READ | GENERIC_WRITE, 3, OPEN_EXISTING, 0);
+        EXPECT_NE(handle, kInvalidHandle) << host_.GetLastError();
+        return std::unique_ptr<Volume>(new Volume{host_, handle});
     }
 
-    std::unique_ptr<HostVolume> Open() {
-        std::uint32_t error = 0;
-        auto volume = drive_->OpenVolume(GENERIC_READ | GENERIC_WRITE, &error);
-        EXPECT_EQ(error, 0u);
-        return volume;
-    }
-
-    static std::uint32_t Control(HostVolume& volume, std::uint32_t code) {
+    // 0, or the error of the control call.
+    std::uint32_t Control(const Volume& volume, std::uint32_t code, void* in = nullptr,
+                          std::uint32_t inSize = 0) {
         std::uint32_t returned = 0;
-        return volume.Control(code, nullptr, 0, nullptr, 0, &returned);
+        if (host_.DeviceIoControl(volume.handle, code, in, inSize, in, inSize, &returned)) return 0;
+        return host_.GetLastError();
     }
 
     // A command through the volume; the fake node is no SCSI device, so a
-    // command that gets past the drive's own checks ends in ERROR_NOT_SUPPORTED.
-    static std::uint32_t Send(HostVolume& volume, std::uint8_t opcode, std::uint8_t direction) {
+    // command that gets past the Windows model's and the drive's checks
+    // ends in ERROR_NOT_SUPPORTED.
+    std::uint32_t Send(const Volume& volume, std::uint8_t opcode, std::uint8_t direction) {
         static std::uint8_t buffer[512];
         PassThroughRecord record;
         std::memset(&record, 0, sizeof record);
@@ -57,13 +72,12 @@ protected:
         record.sptd.DataBuffer = direction == SCSI_IOCTL_DATA_UNSPECIFIED ? nullptr : buffer;
         record.sptd.TimeOutValue = 4;
         record.sptd.Cdb[0] = opcode;
-        std::uint32_t returned = 0;
-        return volume.Control(IOCTL_SCSI_PASS_THROUGH_DIRECT, &record, sizeof record, &record, sizeof record,
-                              &returned);
+        return Control(volume, IOCTL_SCSI_PASS_THROUGH_DIRECT, &record, sizeof record);
     }
 
     FakeSystemTree tree_;
-    std::unique_ptr<HostDrive> drive_;
+    platform::HostSystem host_;
+    platform::ModelDrive* drive_ = nullptr;
 };
 
 TEST_F(RealDiskDriveTest, LockFollowsTheWindowsRules) {
@@ -74,16 +88,15 @@ TEST_F(RealDiskDriveTest, LockFollowsTheWindowsRules) {
     }
     EXPECT_EQ(Control(*first, FSCTL_LOCK_VOLUME), 0u);
     EXPECT_EQ(Control(*first, FSCTL_LOCK_VOLUME), 0u) << "the holder may lock again";
-    std::uint32_t error = 0;
-    EXPECT_EQ(drive_->OpenVolume(GENERIC_READ | GENERIC_WRITE, &error), nullptr);
-    EXPECT_EQ(error, ERROR_ACCESS_DENIED) << "no new handle while locked";
+    EXPECT_EQ(host_.CreateFileA(kVolume, GENERIC_READ | GENERIC_WRITE, 3, OPEN_EXISTING, 0), kInvalidHandle);
+    EXPECT_EQ(host_.GetLastError(), ERROR_ACCESS_DENIED) << "no new handle while locked";
     EXPECT_EQ(Control(*first, FSCTL_UNLOCK_VOLUME), 0u);
     EXPECT_EQ(Control(*first, FSCTL_UNLOCK_VOLUME), kErrorNotLocked);
 
     Control(*first, FSCTL_LOCK_VOLUME);
     first.reset();  // closing the holder releases the lock
     auto again = Open();
-    ASSERT_NE(again, nullptr);
+    ASSERT_NE(again->handle, kInvalidHandle);
     EXPECT_EQ(Control(*again, FSCTL_LOCK_VOLUME), 0u);
 }
 
@@ -105,33 +118,38 @@ TEST_F(RealDiskDriveTest, LockIsRefusedOnceAPartitionIsMounted) {
 
 TEST_F(RealDiskDriveTest, RestartDeletesAndRescansTheScsiDeviceAndEndsOldHandles) {
     auto volume = Open();
-    ASSERT_EQ(drive_->Restart(), 0u);
+    ASSERT_EQ(host_.RestartDrive('E'), 0u);
     EXPECT_EQ(FakeSystemTree::Read(tree_.Root() / "sys" / "block" / "sdb" / "device" / "delete"), "1");
     EXPECT_EQ(FakeSystemTree::Read(tree_.Root() / "sys" / "class" / "scsi_host" / "host6" / "scan"), "0 0 0");
     EXPECT_EQ(Control(*volume, FSCTL_LOCK_VOLUME), kErrorDeviceNotConnected);
     EXPECT_TRUE(drive_->IsPresent());
     auto fresh = Open();
-    ASSERT_NE(fresh, nullptr);
+    ASSERT_NE(fresh->handle, kInvalidHandle);
     EXPECT_EQ(Control(*fresh, FSCTL_LOCK_VOLUME), 0u);
 }
 
 TEST_F(RealDiskDriveTest, RestartWithoutTheSysfsControlsRereadsThePartitionsAndReportsItsFailure) {
     fs::remove(tree_.Root() / "sys" / "block" / "sdb" / "device" / "delete");
     // BLKRRPART on the fake node, a plain file, fails: the restart must say so.
-    EXPECT_EQ(drive_->Restart(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(host_.RestartDrive('E'), ERROR_NOT_SUPPORTED);
     EXPECT_EQ(FakeSystemTree::Read(tree_.Root() / "sys" / "class" / "scsi_host" / "host6" / "scan"), "");
 }
 
 TEST_F(RealDiskDriveTest, TheDiskIsAwayWhileSysfsDoesNotShowItsAddress) {
     fs::remove(tree_.Root() / "sys" / "block" / "sdb");
     EXPECT_FALSE(drive_->IsPresent());
+    EXPECT_EQ(host_.GetDriveTypeA("E:\\"), DRIVE_NO_ROOT_DIR);
 }
 
 TEST_F(RealDiskDriveTest, FileNamesStayInTheRootOfTheVolume) {
-    for (const char* name : {"../IO.SYS", "sub/IO.SYS", "", ".."}) {
-        std::uint32_t error = 0;
-        EXPECT_EQ(drive_->CreateMountedFile(name, &error), nullptr) << name;
-        EXPECT_EQ(error, ERROR_INVALID_PARAMETER) << name;
+    struct Case {
+        const char* path;
+        std::uint32_t error;
+    };
+    for (const Case& c : {Case{"E:\\../IO.SYS", kErrorPathNotFound}, Case{"E:\\sub/IO.SYS", kErrorPathNotFound},
+                          Case{"E:\\", kErrorPathNotFound}, Case{"E:\\..", kErrorInvalidName}}) {
+        EXPECT_EQ(host_.CreateFileA(c.path, GENERIC_WRITE, 3, CREATE_ALWAYS, 0), kInvalidHandle) << c.path;
+        EXPECT_EQ(host_.GetLastError(), c.error) << c.path;
     }
 }
 

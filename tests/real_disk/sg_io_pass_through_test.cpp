@@ -1,5 +1,5 @@
-// The SCSI pass-through record as an SG_IO request and back, with a fake
-// sender in place of the kernel.
+// The SCSI pass-through record through the port driver's checks into an SG_IO
+// request and back, with a fake sender in place of the kernel.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,14 +9,14 @@
 
 #include "device/pass_through_record.h"
 #include "host/sg_io_pass_through.h"
-#include "winmodel/emulated_volumes.h"
+#include "winmodel/model_errors.h"
+#include "winmodel/pass_through_target.h"
 #include "winmodel/scsi_constants.h"
 #include "platform/win_types.h"
 
 namespace real_disk_test {
 namespace {
 
-using platform::host::RunSgIoPassThrough;
 using platform::host::SgIoSender;
 
 constexpr std::uint8_t kRead10 = scsi::kOpRead10;
@@ -70,8 +70,9 @@ SgIoSender Answer(Sent& sent, int error = 0, unsigned char status = 0, unsigned 
 
 std::uint32_t Pass(const SgIoSender& send, PassThroughRecord& record, std::uint32_t* returned = nullptr) {
     std::uint32_t ignored = 0;
-    return RunSgIoPassThrough(send, &record, sizeof record, &record, sizeof record,
-                              returned != nullptr ? returned : &ignored);
+    platform::host::SgIoTarget target(send);
+    return RunPassThrough(target, &record, sizeof record, &record, sizeof record,
+                          returned != nullptr ? returned : &ignored);
 }
 
 TEST(SgIoPassThrough, TranslatesDirectionCdbBufferTimeOutAndSenseRoom) {
@@ -200,7 +201,8 @@ TEST(SgIoPassThrough, BlocksSmallerThanTheHeaderAreRefused) {
     PassThroughRecord record = Record(kRead10, SCSI_IOCTL_DATA_IN, nullptr, 0);
     Sent sent;
     std::uint32_t returned = 7;
-    EXPECT_EQ(RunSgIoPassThrough(Answer(sent), &record, 20, &record, sizeof record, &returned),
+    platform::host::SgIoTarget target(Answer(sent));
+    EXPECT_EQ(RunPassThrough(target, &record, 20, &record, sizeof record, &returned),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(returned, 0u);
     EXPECT_EQ(sent.calls, 0);

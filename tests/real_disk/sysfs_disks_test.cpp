@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "host/real_disk_drive.h"
+#include "host/removable_disks.h"
 #include "host/sysfs_disks.h"
 #include "tests/real_disk/fake_system_tree.h"
 

@@ -1,6 +1,6 @@
-#include "tests/sim/sim_last_error.h"
+#include "winmodel/last_error.h"
 
-namespace platform::sim {
+namespace platform::model {
 namespace {
 thread_local std::uint32_t lastError = 0;
 }
@@ -8,4 +8,4 @@ thread_local std::uint32_t lastError = 0;
 std::uint32_t ThreadLastError() { return lastError; }
 void SetThreadLastError(std::uint32_t error) { lastError = error; }
 
-}  // namespace platform::sim
+}  // namespace platform::model
