@@ -1,5 +1,6 @@
 #include "tests/qemu/boot_disk.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -15,31 +16,6 @@
 #endif
 
 namespace qemu_test {
-namespace {
-
-// Boot sector fields.
-constexpr std::uint32_t kSectorsPerClusterOffset = 13;
-constexpr std::uint32_t kReservedSectorsOffset = 14;
-constexpr std::uint32_t kFatCountOffset = 16;
-constexpr std::uint32_t kRootEntriesOffset = 17;
-constexpr std::uint32_t kSectorsPerFat16Offset = 22;
-constexpr std::uint32_t kSectorsPerFat32Offset = 36;
-constexpr std::uint32_t kRootClusterOffset = 44;
-// Directory entries.
-constexpr std::uint32_t kDirEntrySize = 32;
-constexpr std::uint32_t kDirNameSize = 11;
-constexpr std::uint32_t kDirClusterHighOffset = 20;
-constexpr std::uint32_t kDirClusterLowOffset = 26;
-constexpr std::uint32_t kFirstDataCluster = 2;
-
-std::uint32_t Le16(const std::vector<std::uint8_t>& bytes, std::uint32_t at) {
-    return bytes[at] | (std::uint32_t{bytes[at + 1]} << 8);
-}
-std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::uint32_t at) {
-    return Le16(bytes, at) | (Le16(bytes, at + 2) << 16);
-}
-
-}  // namespace
 
 BootDisk::BootDisk(const std::string& path, std::uint32_t sectors) : m_path(path) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -89,6 +65,21 @@ bool BootDisk::InstallPayload(const std::string& leaveOut) {
     return true;
 }
 
+bool BootDisk::AddEmptyFiles(int count, const std::string& workDir) {
+    const std::string folder = workDir + "/empty-files";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> argv = {"mcopy", "-i", MtoolsVolume()};
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "F%04d.BIN", i);
+        std::ofstream(folder + "/" + name);
+        argv.push_back(folder + "/" + name);
+    }
+    argv.push_back("::");
+    return Tool(argv);
+}
+
 std::vector<std::uint8_t> BootDisk::ReadSector(std::uint32_t lba) const {
     std::vector<std::uint8_t> sector(kSectorSize, 0);
     std::ifstream file(m_path, std::ios::binary);
@@ -107,43 +98,6 @@ void BootDisk::PatchByte(std::uint32_t lba, std::uint32_t offset, std::uint8_t v
     std::vector<std::uint8_t> sector = ReadSector(lba);
     sector.at(offset) = value;
     WriteSector(lba, sector);
-}
-
-BootDisk::Volume BootDisk::ReadVolume() const {
-    const std::vector<std::uint8_t> boot = ReadSector(m_partitionStart);
-    Volume volume;
-    volume.clusterSize = boot[kSectorsPerClusterOffset];
-    volume.fat32 = Le16(boot, kSectorsPerFat16Offset) == 0;
-    const std::uint32_t fatSize =
-        volume.fat32 ? Le32(boot, kSectorsPerFat32Offset) : Le16(boot, kSectorsPerFat16Offset);
-    const std::uint32_t fatsEnd = m_partitionStart + Le16(boot, kReservedSectorsOffset) + boot[kFatCountOffset] * fatSize;
-    if (volume.fat32) {
-        volume.dataStart = fatsEnd;
-        volume.rootStart = fatsEnd + (Le32(boot, kRootClusterOffset) - kFirstDataCluster) * volume.clusterSize;
-        volume.rootSectors = volume.clusterSize;
-    } else {
-        volume.rootStart = fatsEnd;
-        volume.rootSectors = (Le16(boot, kRootEntriesOffset) * kDirEntrySize + kSectorSize - 1) / kSectorSize;
-        volume.dataStart = fatsEnd + volume.rootSectors;
-    }
-    return volume;
-}
-
-std::uint32_t BootDisk::RootDirectoryStart() const { return ReadVolume().rootStart; }
-
-std::uint32_t BootDisk::FirstSectorOf(const std::string& storedName) const {
-    const Volume volume = ReadVolume();
-    for (std::uint32_t s = 0; s < volume.rootSectors; ++s) {
-        const std::vector<std::uint8_t> sector = ReadSector(volume.rootStart + s);
-        for (std::uint32_t at = 0; at < kSectorSize; at += kDirEntrySize) {
-            if (std::string(sector.begin() + at, sector.begin() + at + kDirNameSize) != storedName) continue;
-            const std::uint32_t high = volume.fat32 ? Le16(sector, at + kDirClusterHighOffset) : 0;
-            const std::uint32_t cluster = Le16(sector, at + kDirClusterLowOffset) | (high << 16);
-            if (cluster < kFirstDataCluster) return 0;
-            return volume.dataStart + (cluster - kFirstDataCluster) * volume.clusterSize;
-        }
-    }
-    return 0;
 }
 
 }  // namespace qemu_test

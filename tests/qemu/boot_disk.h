@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,30 @@ public:
     void WriteSector(std::uint32_t lba, const std::vector<std::uint8_t>& sector) const;
     void PatchByte(std::uint32_t lba, std::uint32_t offset, std::uint8_t value) const;
 
+    // Puts `count` empty files (F0000.BIN, ...) on the volume with one
+    // mcopy: each takes one root directory entry and no cluster.
+    bool AddEmptyFiles(int count, const std::string& workDir);
+
     // The first sector of the root directory (FAT32: of its first cluster).
     std::uint32_t RootDirectoryStart() const;
-    // The LBA of the first sector of a root directory file (8.3 name as
-    // stored, e.g. "IO      SYS"), or 0 when there is none.
+    std::uint32_t SectorsPerCluster() const;
+    // The root directory's clusters (FAT32; FAT16 has none).
+    std::vector<std::uint32_t> RootClusters() const;
+    // Where a root directory entry lies (8.3 name as stored, e.g.
+    // "IO      SYS"): its directory sector and its number in the root.
+    struct EntryPlace {
+        std::uint32_t sector = 0;
+        std::uint32_t offset = 0;  // in the sector
+        std::uint32_t index = 0;   // entries before it in the root directory
+    };
+    std::optional<EntryPlace> FindRootEntry(const std::string& storedName) const;
+    // The LBA of the first sector of a root directory file, or 0 when there
+    // is none.
     std::uint32_t FirstSectorOf(const std::string& storedName) const;
+    // Moves a root directory file's clusters to the first free run that
+    // starts at `firstLba` or later, and points its entry and both FATs
+    // there.
+    bool MoveFile(const std::string& storedName, std::uint32_t firstLba);
 
 private:
     struct Volume {
@@ -54,9 +74,18 @@ private:
         std::uint32_t rootStart = 0;    // FAT32: the root cluster's first sector
         std::uint32_t rootSectors = 0;  // FAT32: one cluster
         std::uint32_t dataStart = 0;
+        std::uint32_t fatStart = 0;
+        std::uint32_t fatSectors = 0;
+        std::uint32_t fatCount = 0;
+        std::uint32_t rootCluster = 0;  // FAT32
+        std::uint32_t clusterCount = 0;
         bool fat32 = false;
     };
     Volume ReadVolume() const;
+    std::uint32_t ClusterSector(const Volume& volume, std::uint32_t cluster) const;
+    std::uint32_t FatEntry(const Volume& volume, std::uint32_t cluster) const;
+    void SetFatEntry(const Volume& volume, std::uint32_t cluster, std::uint32_t value) const;
+    std::vector<std::uint32_t> Chain(const Volume& volume, std::uint32_t first) const;
     bool Tool(const std::vector<std::string>& argv);
     std::string MtoolsVolume() const;
 

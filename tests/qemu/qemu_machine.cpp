@@ -17,6 +17,15 @@
 #ifndef VORN_QEMU
 #define VORN_QEMU "qemu-system-i386"
 #endif
+#ifndef VORN_NO_EXTENSIONS_ROM
+#error "VORN_NO_EXTENSIONS_ROM: the option ROM that takes the INT 13h extensions away"
+#endif
+#ifndef VORN_BOCHS_BIOS
+#error "VORN_BOCHS_BIOS: the Bochs BIOS image (package bochsbios)"
+#endif
+#ifndef VORN_VGA_BIOS
+#error "VORN_VGA_BIOS: the VGA BIOS for the Bochs BIOS (package vgabios)"
+#endif
 
 namespace qemu_test {
 namespace {
@@ -29,6 +38,65 @@ constexpr char kPrompt[] = "(qemu)";
 constexpr auto kMonitorReplyTimeout = std::chrono::seconds(5);
 constexpr auto kScreenPollInterval = std::chrono::milliseconds(200);
 constexpr auto kConnectTimeout = std::chrono::seconds(10);
+
+// The Bochs BIOS takes no option ROMs from QEMU's firmware configuration:
+// the VGA BIOS and our ROM go straight into the ROM area, where it looks
+// for them at 2 KiB boundaries (the VGA BIOS ends at 0xC9600).
+constexpr char kVgaBiosAddress[] = "0xc0000";
+constexpr char kIsaOptionRomAddress[] = "0xca000";
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string joined;
+    for (const std::string& part : parts) joined += (joined.empty() ? "" : ",") + part;
+    return joined;
+}
+
+std::vector<std::string> GeometryProperties(const Geometry& geometry, const char* prefix) {
+    if (geometry.cylinders == 0) return {};
+    return {std::string(prefix) + "cyls=" + std::to_string(geometry.cylinders),
+            std::string(prefix) + "heads=" + std::to_string(geometry.heads),
+            std::string(prefix) + "secs=" + std::to_string(geometry.sectors)};
+}
+
+// The arguments that attach the disk.
+std::vector<std::string> DiskArguments(const MachineOptions& options, const std::string& file) {
+    const std::string drive = "if=none,id=disk,file=" + file + ",format=raw";
+    if (options.bus == Bus::UsbStick) {
+        if (options.physical.cylinders == 0) {
+            return {"-device", "qemu-xhci", "-drive", drive, "-device", "usb-storage,drive=disk,bootindex=0"};
+        }
+        std::vector<std::string> scsi = {"scsi-hd", "bus=bot.0", "drive=disk", "bootindex=0"};
+        for (const std::string& p : GeometryProperties(options.physical, "")) scsi.push_back(p);
+        return {"-device", "qemu-xhci", "-drive", drive, "-device", "usb-bot,id=bot", "-device", Join(scsi)};
+    }
+    if (options.logical.cylinders == 0 && options.physical.cylinders == 0) {
+        return {"-drive", "file=" + file + ",format=raw,if=ide"};
+    }
+    std::vector<std::string> ide = {"ide-hd", "drive=disk"};
+    for (const std::string& p : GeometryProperties(options.logical, "l")) ide.push_back(p);
+    for (const std::string& p : GeometryProperties(options.physical, "")) ide.push_back(p);
+    if (!options.translation.empty()) ide.push_back("bios-chs-trans=" + options.translation);
+    return {"-drive", drive, "-device", Join(ide)};
+}
+
+// The arguments that choose the BIOS, and the option ROM.
+std::vector<std::string> FirmwareArguments(const MachineOptions& options) {
+    std::vector<std::string> argv;
+    if (options.firmware == Firmware::BochsBios) {
+        // Virtual time runs as fast as the emulation: the Bochs BIOS waits
+        // several seconds of timer ticks during its start otherwise.
+        argv = {"-M", "isapc", "-bios", VORN_BOCHS_BIOS, "-vga", "std",
+                "-device", std::string("loader,file=") + VORN_VGA_BIOS + ",addr=" + kVgaBiosAddress + ",force-raw=on",
+                "-icount", "shift=auto,sleep=off"};
+        if (options.noExtensions) {
+            argv.insert(argv.end(), {"-device", std::string("loader,file=") + VORN_NO_EXTENSIONS_ROM +
+                                                    ",addr=" + kIsaOptionRomAddress + ",force-raw=on"});
+        }
+    } else if (options.noExtensions) {
+        argv = {"-option-rom", VORN_NO_EXTENSIONS_ROM};
+    }
+    return argv;
+}
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -72,12 +140,8 @@ QemuMachine::QemuMachine(const MachineOptions& options, const std::string& workD
                                      "-debugcon", "file:" + m_debugconPath,
                                      "-device", "isa-debug-exit,iobase=0xf4,iosize=4",
                                      "-monitor", "unix:" + m_socketPath + ",server,nowait"};
-    if (options.bus == Bus::Ide) {
-        argv.insert(argv.end(), {"-drive", "file=" + file + ",format=raw,if=ide"});
-    } else {
-        argv.insert(argv.end(), {"-device", "qemu-xhci", "-drive", "if=none,id=stick,file=" + file + ",format=raw",
-                                 "-device", "usb-storage,drive=stick,bootindex=0"});
-    }
+    for (const std::string& arg : FirmwareArguments(options)) argv.push_back(arg);
+    for (const std::string& arg : DiskArguments(options, file)) argv.push_back(arg);
     m_process = std::make_unique<ChildProcess>(argv, m_logPath);
 }
 

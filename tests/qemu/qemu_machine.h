@@ -1,6 +1,8 @@
-// A PC in QEMU (SeaBIOS, TCG) booting one disk image, with the debug
-// console (port 0xE9) in a file, isa-debug-exit at port 0xF4 and the HMP
-// monitor on a unix socket for reading the VGA text screen.
+// A PC in QEMU (TCG) booting one disk image, with the debug console (port
+// 0xE9) in a file, isa-debug-exit at port 0xF4 and the HMP monitor on a
+// unix socket for reading the VGA text screen. The BIOS is SeaBIOS (the
+// "pc" machine) or the Bochs BIOS (the ISA machine), either with a chosen
+// disk geometry and, if asked, without the INT 13h extensions.
 #pragma once
 
 #include <chrono>
@@ -15,10 +17,30 @@ namespace qemu_test {
 enum class Bus { Ide, UsbStick };
 const char* BusName(Bus bus);
 
+enum class Firmware { SeaBios, BochsBios };
+
+// A disk geometry handed to QEMU's disk device; 0 cylinders: none.
+struct Geometry {
+    unsigned cylinders = 0;
+    unsigned heads = 0;
+    unsigned sectors = 0;
+};
+
 struct MachineOptions {
     std::string image;
     Bus bus = Bus::Ide;
     std::string blkdebugConfig;  // when set, the disk goes through QEMU's blkdebug driver
+    Firmware firmware = Firmware::SeaBios;
+    // IDE: the logical geometry the BIOS is told (lcyls, lheads, lsecs).
+    Geometry logical{};
+    // IDE: the drive's own geometry, which the BIOS translates as
+    // `translation` says (bios-chs-trans: none, lba, large, rechs, auto);
+    // USB stick: the SCSI disk's geometry (usb-bot with scsi-hd).
+    Geometry physical{};
+    std::string translation{};
+    // An option ROM hooks INT 13h and answers the extension functions
+    // (AH=41h-49h, 4Eh) as an older BIOS does: carry set, AH=01h.
+    bool noExtensions = false;
 };
 
 class QemuMachine {
