@@ -10,6 +10,23 @@ wine_env() {
   # No Mono or Gecko (their installers would wait for a click), and no
   # menu entries or file associations written outside the prefix.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  wine_64_bit_loader_if_needed
+}
+
+# Once wine32 is installed, the wine command starts Wine's 32-bit loader,
+# which a kernel without 32-bit support (no IA32 emulation) cannot run: on
+# such a host, wine and wineboot are made to start the 64-bit loader, which
+# runs the x86_64 programs.
+wine_64_bit_loader_if_needed() {
+  local loader32=/usr/lib/wine/wine loader64=/usr/lib/wine/wine64
+  [ -x "$loader32" ] && [ -x "$loader64" ] || return 0
+  "$loader32" --version >/dev/null 2>&1 && return 0
+  mkdir -p "$wine_work/bin"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$loader64" >"$wine_work/bin/wine"
+  printf '#!/bin/sh\nexec %s wineboot "$@"\n' "$loader64" >"$wine_work/bin/wineboot"
+  chmod 755 "$wine_work/bin/wine" "$wine_work/bin/wineboot"
+  case ":$PATH:" in *":$wine_work/bin:"*) ;; *) export PATH="$wine_work/bin:$PATH" ;; esac
+  export WINELOADER=$loader64
 }
 
 # bounded SECONDS COMMAND...: TERM at the limit, KILL five seconds later.
