@@ -14,8 +14,7 @@ cpu 386
 %include "region.inc"
 
 %define VBR_DRIVE FAT16_DRIVE_NUMBER
-SCRATCH_BUFFER equ 0x7E00       ; one sector: partition table, directory
-READ_TRIES     equ 3
+SCRATCH_BUFFER equ 0x7E00       ; one directory sector
 NAME_AREA      equ 472          ; file names kept at fixed offsets
 
 org BOOT_SECTOR

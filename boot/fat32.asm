@@ -17,7 +17,7 @@ cpu 386
 
 %define VBR_DRIVE FAT32_DRIVE_NUMBER
 %define VBR_READ_TRY
-SCRATCH_BUFFER    equ 0x7E00    ; partition table; then sectors 1 and 2 go here
+SCRATCH_BUFFER    equ 0x7E00    ; sectors 1 and 2 go here
 STAGE2            equ BOOT_SECTOR + 2 * SECTOR_SIZE
 DIR_BUFFER        equ STAGE2 + SECTOR_SIZE    ; directory and FAT sectors
 NAME_AREA         equ 472       ; file names kept at fixed offsets
