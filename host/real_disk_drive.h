@@ -1,6 +1,6 @@
 // A real removable USB disk behind a drive letter of the Linux backend
 // (removable_disks.h chooses it). The Windows rules of its raw volume are
-// the model's (winmodel/emulated_volumes.h); this is what the disk adds:
+// the model's (winmodel/raw_volumes.h); this is what the disk adds:
 //
 // - real_disk_drive.cpp: each raw-volume handle opens the whole-disk block
 //   node and sends its commands by SG_IO; the lock is an exclusive open of

@@ -21,7 +21,7 @@ Handle WindowsModel::NewServiceHandle() {
 
 Handle WindowsModel::CreateFileA(const char* path, std::uint32_t access, std::uint32_t,
                                  std::uint32_t disposition, std::uint32_t) {
-    if (!EmulatedVolumes::IsVolumePath(path)) return CreateMountedFile(path, disposition);
+    if (!RawVolumes::IsVolumePath(path)) return CreateMountedFile(path, disposition);
     std::uint32_t error = 0;
     Handle handle = volumes_.Open(path, access, &error);
     if (handle == kInvalidHandle) model::SetThreadLastError(error);

@@ -3,7 +3,7 @@
 // the program calls, answered as Windows answers them, with a ModelDrive
 // (model_drive.h) behind each drive letter. Each rule lives in one place:
 //   - raw volumes, their handles and lock rules, the pass-through checks,
-//     the device number, drive strings and types: emulated_volumes.cpp
+//     the device number, drive strings and types: raw_volumes.cpp
 //     (the request block itself: pass_through_target.cpp);
 //   - files on a mounted volume (root paths and names, CREATE_ALWAYS, the
 //     attributes that refuse a replacement, handles of a disk gone away):
@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "platform/system_services.h"
-#include "winmodel/emulated_volumes.h"
+#include "winmodel/raw_volumes.h"
 
 namespace platform {
 
@@ -37,10 +37,10 @@ public:
     WindowsModel();
     ~WindowsModel() override;
 
-    // Raw volumes and drive letters (emulated_volumes.h): plugging drives
+    // Raw volumes and drive letters (raw_volumes.h): plugging drives
     // in, lock state, handle accounting, the event log and volume faults.
-    EmulatedVolumes& Volumes() { return volumes_; }
-    const EmulatedVolumes& Volumes() const { return volumes_; }
+    RawVolumes& Volumes() { return volumes_; }
+    const RawVolumes& Volumes() const { return volumes_; }
 
     // Restarts the disk behind the letter, as a property-change request
     // through the class installer does: handles and open files of the disk
@@ -156,7 +156,7 @@ private:
     std::shared_ptr<OpenFile> TakeFile(Handle handle);
     std::optional<DiskDevice> FindDevice(DEVINST devInst) const;
 
-    EmulatedVolumes volumes_;
+    RawVolumes volumes_;
 
     mutable std::mutex mutex_;
     std::uintptr_t nextServiceHandle_ = 0;

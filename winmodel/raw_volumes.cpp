@@ -1,4 +1,4 @@
-#include "winmodel/emulated_volumes.h"
+#include "winmodel/raw_volumes.h"
 
 #include <cctype>
 #include <cstring>
@@ -21,7 +21,7 @@ char Upper(char letter) {
 
 // One plugging-in of a drive under a letter. A restart or a new drive makes
 // a new entry; handles keep theirs, which is then gone.
-struct EmulatedVolumes::Entry {
+struct RawVolumes::Entry {
     char letter;
     std::uint32_t driveType;
     std::shared_ptr<platform::ModelDrive> drive;
@@ -32,21 +32,21 @@ struct EmulatedVolumes::Entry {
     std::size_t openHandles = 0;
 };
 
-EmulatedVolumes::EmulatedVolumes() = default;
-EmulatedVolumes::~EmulatedVolumes() = default;
+RawVolumes::RawVolumes() = default;
+RawVolumes::~RawVolumes() = default;
 
-void EmulatedVolumes::AddDrive(char letter, std::uint32_t driveType,
+void RawVolumes::AddDrive(char letter, std::uint32_t driveType,
                                std::shared_ptr<platform::ModelDrive> drive) {
     std::lock_guard lock(mutex_);
     PlugLocked(Upper(letter), driveType, std::move(drive), std::nullopt);
 }
 
-void EmulatedVolumes::AddDrive(char letter, std::uint32_t driveType,
+void RawVolumes::AddDrive(char letter, std::uint32_t driveType,
                                std::shared_ptr<EmulatedScsiDisk> disk) {
     AddDrive(letter, driveType, std::make_shared<platform::EmulatedDiskDrive>(std::move(disk)));
 }
 
-bool EmulatedVolumes::Replug(char letter) {
+bool RawVolumes::Replug(char letter) {
     std::lock_guard lock(mutex_);
     auto found = entries_.find(Upper(letter));
     if (found == entries_.end()) return false;
@@ -55,7 +55,7 @@ bool EmulatedVolumes::Replug(char letter) {
     return true;
 }
 
-void EmulatedVolumes::PlugLocked(char letter, std::uint32_t driveType,
+void RawVolumes::PlugLocked(char letter, std::uint32_t driveType,
                                  std::shared_ptr<platform::ModelDrive> drive,
                                  std::optional<std::uint32_t> deviceNumber) {
     auto entry = std::make_shared<Entry>(Entry{letter, driveType, std::move(drive), 0, nextPlugging_++});
@@ -71,7 +71,7 @@ void EmulatedVolumes::PlugLocked(char letter, std::uint32_t driveType,
 }
 
 // The entry's drive is gone: its handles fail, and a lock it held is given back.
-void EmulatedVolumes::Retire(Entry& entry) {
+void RawVolumes::Retire(Entry& entry) {
     entry.present = false;
     if (entry.lockedBy != nullptr) {
         entry.lockedBy = nullptr;
@@ -79,7 +79,7 @@ void EmulatedVolumes::Retire(Entry& entry) {
     }
 }
 
-bool EmulatedVolumes::RemoveDrive(char letter) {
+bool RawVolumes::RemoveDrive(char letter) {
     std::lock_guard lock(mutex_);
     auto found = entries_.find(Upper(letter));
     if (found == entries_.end()) return false;
@@ -88,53 +88,53 @@ bool EmulatedVolumes::RemoveDrive(char letter) {
     return true;
 }
 
-const EmulatedVolumes::Entry* EmulatedVolumes::FindLocked(char letter) const {
+const RawVolumes::Entry* RawVolumes::FindLocked(char letter) const {
     auto found = entries_.find(Upper(letter));
     return found == entries_.end() ? nullptr : found->second.get();
 }
 
-std::shared_ptr<platform::ModelDrive> EmulatedVolumes::Drive(char letter) const {
+std::shared_ptr<platform::ModelDrive> RawVolumes::Drive(char letter) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = FindLocked(letter);
     return entry == nullptr ? nullptr : entry->drive;
 }
 
-std::shared_ptr<EmulatedScsiDisk> EmulatedVolumes::Disk(char letter) const {
+std::shared_ptr<EmulatedScsiDisk> RawVolumes::Disk(char letter) const {
     auto emulated = std::dynamic_pointer_cast<platform::EmulatedDiskDrive>(Drive(letter));
     return emulated == nullptr ? nullptr : emulated->Disk();
 }
 
-void EmulatedVolumes::SetDeviceNumber(char letter, std::uint32_t deviceNumber) {
+void RawVolumes::SetDeviceNumber(char letter, std::uint32_t deviceNumber) {
     std::lock_guard lock(mutex_);
     auto found = entries_.find(Upper(letter));
     if (found != entries_.end()) found->second->deviceNumber = deviceNumber;
 }
 
-std::optional<std::uint32_t> EmulatedVolumes::DeviceNumber(char letter) const {
+std::optional<std::uint32_t> RawVolumes::DeviceNumber(char letter) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = FindLocked(letter);
     if (entry == nullptr) return std::nullopt;
     return entry->deviceNumber;
 }
 
-std::uint64_t EmulatedVolumes::Plugging(char letter) const {
+std::uint64_t RawVolumes::Plugging(char letter) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = FindLocked(letter);
     return entry == nullptr ? 0 : entry->plugging;
 }
 
-bool EmulatedVolumes::IsPresent(char letter) const {
+bool RawVolumes::IsPresent(char letter) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = FindLocked(letter);
     return entry != nullptr && entry->drive->IsPresent();
 }
 
-bool EmulatedVolumes::IsVolumePath(const char* path) {
+bool RawVolumes::IsVolumePath(const char* path) {
     return path != nullptr && std::strlen(path) == 6 && std::strncmp(path, "\\\\.\\", 4) == 0 &&
            std::isalpha(static_cast<unsigned char>(path[4])) && path[5] == ':';
 }
 
-platform::Handle EmulatedVolumes::Open(const char* path, std::uint32_t access,
+platform::Handle RawVolumes::Open(const char* path, std::uint32_t access,
                                        std::uint32_t* error) {
     std::lock_guard lock(mutex_);
     if (!IsVolumePath(path)) {
@@ -166,18 +166,18 @@ platform::Handle EmulatedVolumes::Open(const char* path, std::uint32_t access,
     return kInvalidHandle;
 }
 
-bool EmulatedVolumes::IsVolumeHandle(platform::Handle handle) const {
+bool RawVolumes::IsVolumeHandle(platform::Handle handle) const {
     std::lock_guard lock(mutex_);
     return handles_.count(handle) != 0;
 }
 
-char EmulatedVolumes::LetterOf(platform::Handle handle) const {
+char RawVolumes::LetterOf(platform::Handle handle) const {
     std::lock_guard lock(mutex_);
     auto found = handles_.find(handle);
     return found == handles_.end() ? 0 : found->second.entry->letter;
 }
 
-bool EmulatedVolumes::Close(platform::Handle handle, std::uint32_t* error) {
+bool RawVolumes::Close(platform::Handle handle, std::uint32_t* error) {
     std::lock_guard lock(mutex_);
     auto found = handles_.find(handle);
     if (found == handles_.end()) {
@@ -198,7 +198,7 @@ bool EmulatedVolumes::Close(platform::Handle handle, std::uint32_t* error) {
     return true;
 }
 
-bool EmulatedVolumes::Control(platform::Handle handle, std::uint32_t code, void* in,
+bool RawVolumes::Control(platform::Handle handle, std::uint32_t code, void* in,
                               std::uint32_t inSize, void* out, std::uint32_t outSize,
                               std::uint32_t* bytesReturned, std::uint32_t* error) {
     std::unique_lock lock(mutex_);
@@ -233,7 +233,7 @@ bool EmulatedVolumes::Control(platform::Handle handle, std::uint32_t code, void*
     return result == 0;
 }
 
-std::uint32_t EmulatedVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volume, bool lock) {
+std::uint32_t RawVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volume, bool lock) {
     Entry& entry = *volume.entry;
     if (lock) {
         if (entry.lockedBy == handle) return 0;
@@ -248,7 +248,7 @@ std::uint32_t EmulatedVolumes::LockOrUnlock(platform::Handle handle, OpenVolume&
     return 0;
 }
 
-std::uint32_t EmulatedVolumes::PassThrough(std::unique_lock<std::mutex>& lock, platform::Handle handle,
+std::uint32_t RawVolumes::PassThrough(std::unique_lock<std::mutex>& lock, platform::Handle handle,
                                            OpenVolume& volume, void* in, std::uint32_t inSize, void* out,
                                            std::uint32_t outSize, std::uint32_t* bytesReturned) {
     if (!volume.canRead || !volume.canWrite) return ERROR_ACCESS_DENIED;
@@ -267,7 +267,7 @@ std::uint32_t EmulatedVolumes::PassThrough(std::unique_lock<std::mutex>& lock, p
     return WritePassThroughOutcome(call, outcome, out, bytesReturned);
 }
 
-std::uint32_t EmulatedVolumes::ReportDeviceNumber(const OpenVolume& volume, void* out, std::uint32_t outSize,
+std::uint32_t RawVolumes::ReportDeviceNumber(const OpenVolume& volume, void* out, std::uint32_t outSize,
                                                   std::uint32_t* bytesReturned) {
     if (out == nullptr || outSize < sizeof(platform::STORAGE_DEVICE_NUMBER)) {
         return ERROR_INSUFFICIENT_BUFFER;
@@ -278,7 +278,7 @@ std::uint32_t EmulatedVolumes::ReportDeviceNumber(const OpenVolume& volume, void
     return 0;
 }
 
-std::uint32_t EmulatedVolumes::GetLogicalDriveStrings(std::uint32_t bufferLength,
+std::uint32_t RawVolumes::GetLogicalDriveStrings(std::uint32_t bufferLength,
                                                       char* buffer) const {
     std::lock_guard lock(mutex_);
     // "E:\" NUL for each present drive, then a final NUL; the result leaves
@@ -297,7 +297,7 @@ std::uint32_t EmulatedVolumes::GetLogicalDriveStrings(std::uint32_t bufferLength
     return length;
 }
 
-std::uint32_t EmulatedVolumes::GetDriveType(const char* rootPath) const {
+std::uint32_t RawVolumes::GetDriveType(const char* rootPath) const {
     std::lock_guard lock(mutex_);
     if (rootPath == nullptr || !std::isalpha(static_cast<unsigned char>(rootPath[0])) ||
         rootPath[1] != ':' || !(rootPath[2] == '\0' || (rootPath[2] == '\\' && rootPath[3] == '\0'))) {
@@ -307,25 +307,25 @@ std::uint32_t EmulatedVolumes::GetDriveType(const char* rootPath) const {
     return entry == nullptr || !entry->drive->IsPresent() ? DRIVE_NO_ROOT_DIR : entry->driveType;
 }
 
-void EmulatedVolumes::FailOpen(char letter, std::uint32_t error, unsigned occurrence) {
+void RawVolumes::FailOpen(char letter, std::uint32_t error, unsigned occurrence) {
     std::lock_guard lock(mutex_);
     callFaults_.push_back({Upper(letter), std::nullopt, error,
                            occurrence == 0 ? 0 : occurrence - 1, occurrence == 0});
 }
 
-void EmulatedVolumes::FailControl(char letter, std::uint32_t code, std::uint32_t error,
+void RawVolumes::FailControl(char letter, std::uint32_t code, std::uint32_t error,
                                   unsigned occurrence) {
     std::lock_guard lock(mutex_);
     callFaults_.push_back(
         {Upper(letter), code, error, occurrence == 0 ? 0 : occurrence - 1, occurrence == 0});
 }
 
-void EmulatedVolumes::ClearCallFaults() {
+void RawVolumes::ClearCallFaults() {
     std::lock_guard lock(mutex_);
     callFaults_.clear();
 }
 
-bool EmulatedVolumes::TakeCallFault(char letter, std::optional<std::uint32_t> code,
+bool RawVolumes::TakeCallFault(char letter, std::optional<std::uint32_t> code,
                                     std::uint32_t* error) {
     bool hit = false;
     for (auto it = callFaults_.begin(); it != callFaults_.end();) {
@@ -351,33 +351,33 @@ bool EmulatedVolumes::TakeCallFault(char letter, std::optional<std::uint32_t> co
     return hit;
 }
 
-void EmulatedVolumes::Record(VolumeEvent::Kind kind, char letter, platform::Handle handle,
+void RawVolumes::Record(VolumeEvent::Kind kind, char letter, platform::Handle handle,
                              std::uint32_t error) {
     events_.push_back({kind, letter, handle, error});
 }
 
-std::size_t EmulatedVolumes::OpenHandleCount() const {
+std::size_t RawVolumes::OpenHandleCount() const {
     std::lock_guard lock(mutex_);
     return handles_.size();
 }
 
-std::size_t EmulatedVolumes::InvalidCloseCount() const {
+std::size_t RawVolumes::InvalidCloseCount() const {
     std::lock_guard lock(mutex_);
     return invalidCloses_;
 }
 
-bool EmulatedVolumes::IsLocked(char letter) const {
+bool RawVolumes::IsLocked(char letter) const {
     std::lock_guard lock(mutex_);
     const Entry* entry = FindLocked(letter);
     return entry != nullptr && entry->lockedBy != nullptr;
 }
 
-std::vector<VolumeEvent> EmulatedVolumes::Events() const {
+std::vector<VolumeEvent> RawVolumes::Events() const {
     std::lock_guard lock(mutex_);
     return events_;
 }
 
-void EmulatedVolumes::ClearEvents() {
+void RawVolumes::ClearEvents() {
     std::lock_guard lock(mutex_);
     events_.clear();
 }

@@ -40,10 +40,10 @@ struct VolumeEvent {
     bool operator==(const VolumeEvent&) const = default;
 };
 
-class EmulatedVolumes {
+class RawVolumes {
 public:
-    EmulatedVolumes();
-    ~EmulatedVolumes();
+    RawVolumes();
+    ~RawVolumes();
 
     // Plugs a drive in, replacing one of the same letter (whose open handles
     // keep the old drive, now gone, and whose device number it takes over).
