@@ -33,6 +33,19 @@ public:
     // The calling thread's last error code.
     virtual std::uint32_t GetLastError() = 0;
 
+    // The file system mounted at a root ("E:\"): its label, serial number,
+    // longest name, flags and name ("FAT"). Null pointers ask for nothing.
+    virtual bool GetVolumeInformationA(const char* rootPath, char* volumeName, std::uint32_t volumeNameSize,
+                                       std::uint32_t* serialNumber, std::uint32_t* maxComponentLength,
+                                       std::uint32_t* fileSystemFlags, char* fileSystemName,
+                                       std::uint32_t fileSystemNameSize);
+    // The entries of a directory matching a pattern ("E:\*"): the first one
+    // and a search handle (kInvalidHandle when there is none), the next ones
+    // until FindNextFileA fails with ERROR_NO_MORE_FILES, then FindClose.
+    virtual Handle FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
+    virtual bool FindNextFileA(Handle search, WIN32_FIND_DATAA* data);
+    virtual bool FindClose(Handle search);
+
     // Logical drives.
     virtual std::uint32_t GetLogicalDriveStringsA(std::uint32_t bufferLength, char* buffer) = 0;
     virtual std::uint32_t GetDriveTypeA(const char* rootPath) = 0;
@@ -59,6 +72,22 @@ public:
                                                 DEVINST devInst, std::uint32_t flags) = 0;
     virtual std::uint32_t CM_Get_Device_IDA(DEVINST devInst, char* buffer,
                                             std::uint32_t bufferLength, std::uint32_t flags) = 0;
+    // What the class installer left for the caller (DI_NEEDRESTART,
+    // DI_NEEDREBOOT in Flags).
+    virtual bool SetupDiGetDeviceInstallParamsA(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                                SP_DEVINSTALL_PARAMS_A* params);
+    // Device interfaces of a set made with DIGCF_DEVICEINTERFACE, and the
+    // path and device of one (requiredSize: the bytes the detail needs).
+    virtual bool SetupDiEnumDeviceInterfaces(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                             const GUID* interfaceClass, std::uint32_t index,
+                                             SP_DEVICE_INTERFACE_DATA* interfaceData);
+    virtual bool SetupDiGetDeviceInterfaceDetailA(DevInfoSet set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                                  SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
+                                                  std::uint32_t detailSize, std::uint32_t* requiredSize,
+                                                  SP_DEVINFO_DATA* data);
+
+    // Whether the process is a 32-bit program on 64-bit Windows (WOW64).
+    virtual bool IsWow64Process(Handle process, bool* wow64);
 
     // The program's own resources (the payload files). The id is an integer
     // resource name; the type name is compared without regard to case.

@@ -53,11 +53,74 @@ struct SP_PROPCHANGE_PARAMS {
 };
 static_assert(sizeof(SP_PROPCHANGE_PARAMS) == 20);
 
+// SetupAPI packs its structures to 1 byte on 32-bit Windows (8 on 64-bit);
+// the detail data's cbSize is where that shows (5 on 32-bit, 8 on 64-bit).
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#pragma pack(push, 1)
+#endif
+
+// SetupDiGetDeviceInstallParamsA: only Flags is used.
+struct SP_DEVINSTALL_PARAMS_A {
+    std::uint32_t cbSize;
+    std::uint32_t Flags;
+    std::uint32_t FlagsEx;
+    void* hwndParent;
+    void* InstallMsgHandler;
+    void* InstallMsgHandlerContext;
+    void* FileQueue;
+    std::uintptr_t ClassInstallReserved;
+    std::uint32_t Reserved;
+    char DriverPath[260];
+};
+
+// One device interface of a device information set.
+struct SP_DEVICE_INTERFACE_DATA {
+    std::uint32_t cbSize;
+    GUID InterfaceClassGuid;
+    std::uint32_t Flags;
+    std::uintptr_t Reserved;
+};
+
+// The path of a device interface; DevicePath runs on past the structure
+// for as many bytes as SetupDiGetDeviceInterfaceDetailA says it needs.
+struct SP_DEVICE_INTERFACE_DETAIL_DATA_A {
+    std::uint32_t cbSize;  // sizeof this structure, not of the whole buffer
+    char DevicePath[1];
+};
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#pragma pack(pop)
+#endif
+
+struct FILETIME {
+    std::uint32_t dwLowDateTime;
+    std::uint32_t dwHighDateTime;
+};
+
+// FindFirstFileA and FindNextFileA: one directory entry.
+struct WIN32_FIND_DATAA {
+    std::uint32_t dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    std::uint32_t nFileSizeHigh;
+    std::uint32_t nFileSizeLow;
+    std::uint32_t dwReserved0;
+    std::uint32_t dwReserved1;
+    char cFileName[260];
+    char cAlternateFileName[14];
+};
+
 }  // namespace platform
 
 // The disk-drive setup class {4D36E967-E325-11CE-BFC1-08002BE10318}.
 inline constexpr platform::GUID kGuidDevClassDiskDrive = {
     0x4D36E967, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+// The disk interface class {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}: one
+// interface per disk, whose path opens the disk.
+inline constexpr platform::GUID kGuidDevInterfaceDisk = {
+    0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
 
 #define VORN_WIN_CONSTANT(name, value) inline constexpr std::uint32_t name = value;
 
@@ -93,6 +156,12 @@ VORN_WIN_CONSTANT(FILE_ATTRIBUTE_HIDDEN, 0x2u)
 #ifndef FILE_ATTRIBUTE_SYSTEM
 VORN_WIN_CONSTANT(FILE_ATTRIBUTE_SYSTEM, 0x4u)
 #endif
+#ifndef FILE_ATTRIBUTE_DIRECTORY
+VORN_WIN_CONSTANT(FILE_ATTRIBUTE_DIRECTORY, 0x10u)
+#endif
+#ifndef FILE_ATTRIBUTE_ARCHIVE
+VORN_WIN_CONSTANT(FILE_ATTRIBUTE_ARCHIVE, 0x20u)
+#endif
 
 // Control codes sent through DeviceIoControl.
 #ifndef IOCTL_SCSI_PASS_THROUGH_DIRECT
@@ -106,6 +175,17 @@ VORN_WIN_CONSTANT(FSCTL_UNLOCK_VOLUME, 0x9001Cu)
 #endif
 #ifndef IOCTL_STORAGE_GET_DEVICE_NUMBER
 VORN_WIN_CONSTANT(IOCTL_STORAGE_GET_DEVICE_NUMBER, 0x2D1080u)
+#endif
+#ifndef FSCTL_DISMOUNT_VOLUME
+VORN_WIN_CONSTANT(FSCTL_DISMOUNT_VOLUME, 0x90020u)
+#endif
+// On a physical disk: read the partition table again.
+#ifndef IOCTL_DISK_UPDATE_PROPERTIES
+VORN_WIN_CONSTANT(IOCTL_DISK_UPDATE_PROPERTIES, 0x70140u)
+#endif
+// STORAGE_DEVICE_NUMBER.DeviceType of a disk.
+#ifndef FILE_DEVICE_DISK
+VORN_WIN_CONSTANT(FILE_DEVICE_DISK, 0x7u)
 #endif
 
 // SCSI_PASS_THROUGH_DIRECT.DataIn
@@ -145,6 +225,17 @@ VORN_WIN_CONSTANT(ERROR_SUCCESS, 0u)
 #ifndef DIGCF_PRESENT
 VORN_WIN_CONSTANT(DIGCF_PRESENT, 0x2u)
 #endif
+#ifndef DIGCF_DEVICEINTERFACE
+VORN_WIN_CONSTANT(DIGCF_DEVICEINTERFACE, 0x10u)
+#endif
+// SP_DEVINSTALL_PARAMS.Flags: the change takes effect only after a restart
+// of the device or the system.
+#ifndef DI_NEEDRESTART
+VORN_WIN_CONSTANT(DI_NEEDRESTART, 0x80u)
+#endif
+#ifndef DI_NEEDREBOOT
+VORN_WIN_CONSTANT(DI_NEEDREBOOT, 0x100u)
+#endif
 #ifndef DIF_PROPERTYCHANGE
 VORN_WIN_CONSTANT(DIF_PROPERTYCHANGE, 0x12u)
 #endif
@@ -177,6 +268,12 @@ VORN_WIN_CONSTANT(ERROR_WRITE_FAULT, 29u)
 #ifndef ERROR_READ_FAULT
 VORN_WIN_CONSTANT(ERROR_READ_FAULT, 30u)
 #endif
+#ifndef ERROR_NO_MORE_FILES
+VORN_WIN_CONSTANT(ERROR_NO_MORE_FILES, 18u)
+#endif
+#ifndef ERROR_NOT_READY
+VORN_WIN_CONSTANT(ERROR_NOT_READY, 21u)
+#endif
 #ifndef ERROR_NOT_SUPPORTED
 VORN_WIN_CONSTANT(ERROR_NOT_SUPPORTED, 50u)
 #endif
@@ -185,6 +282,9 @@ VORN_WIN_CONSTANT(ERROR_INVALID_PARAMETER, 87u)
 #endif
 #ifndef ERROR_SEM_TIMEOUT
 VORN_WIN_CONSTANT(ERROR_SEM_TIMEOUT, 121u)
+#endif
+#ifndef ERROR_CALL_NOT_IMPLEMENTED
+VORN_WIN_CONSTANT(ERROR_CALL_NOT_IMPLEMENTED, 120u)
 #endif
 #ifndef ERROR_INSUFFICIENT_BUFFER
 VORN_WIN_CONSTANT(ERROR_INSUFFICIENT_BUFFER, 122u)
@@ -198,11 +298,18 @@ VORN_WIN_CONSTANT(ERROR_NO_MORE_ITEMS, 259u)
 #ifndef ERROR_IO_DEVICE
 VORN_WIN_CONSTANT(ERROR_IO_DEVICE, 1117u)
 #endif
+// SetupAPI: a 32-bit program on 64-bit Windows asked for a device change.
+#ifndef ERROR_IN_WOW64
+VORN_WIN_CONSTANT(ERROR_IN_WOW64, 0xE0000235u)
+#endif
 
 #undef VORN_WIN_CONSTANT
 
 // Handle and key values that are pointers on Windows.
 inline platform::Handle const kInvalidHandle =
+    reinterpret_cast<platform::Handle>(static_cast<std::intptr_t>(-1));
+// GetCurrentProcess's pseudo handle (the same value as kInvalidHandle).
+inline platform::Handle const kCurrentProcess =
     reinterpret_cast<platform::Handle>(static_cast<std::intptr_t>(-1));
 inline platform::RegKey const kHkeyLocalMachine =
     reinterpret_cast<platform::RegKey>(static_cast<std::uintptr_t>(0x80000002u));

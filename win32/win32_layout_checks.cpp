@@ -47,9 +47,28 @@ static_assert(sizeof(platform::SP_DEVINFO_DATA) == sizeof(::SP_DEVINFO_DATA));
 VORN_SAME_MEMBER(platform::SP_DEVINFO_DATA, ::SP_DEVINFO_DATA, DevInst);
 static_assert(sizeof(platform::SP_CLASSINSTALL_HEADER) == sizeof(::SP_CLASSINSTALL_HEADER));
 static_assert(sizeof(platform::SP_PROPCHANGE_PARAMS) == sizeof(::SP_PROPCHANGE_PARAMS));
+static_assert(sizeof(platform::SP_DEVINSTALL_PARAMS_A) == sizeof(::SP_DEVINSTALL_PARAMS_A));
+VORN_SAME_MEMBER(platform::SP_DEVINSTALL_PARAMS_A, ::SP_DEVINSTALL_PARAMS_A, Flags);
+VORN_SAME_MEMBER(platform::SP_DEVINSTALL_PARAMS_A, ::SP_DEVINSTALL_PARAMS_A, DriverPath);
+static_assert(sizeof(platform::SP_DEVICE_INTERFACE_DATA) == sizeof(::SP_DEVICE_INTERFACE_DATA));
+VORN_SAME_MEMBER(platform::SP_DEVICE_INTERFACE_DATA, ::SP_DEVICE_INTERFACE_DATA, InterfaceClassGuid);
+// cbSize of the detail data is the structure's own size, which differs
+// between 32-bit and 64-bit.
+static_assert(sizeof(platform::SP_DEVICE_INTERFACE_DETAIL_DATA_A) == sizeof(::SP_DEVICE_INTERFACE_DETAIL_DATA_A));
+VORN_SAME_MEMBER(platform::SP_DEVICE_INTERFACE_DETAIL_DATA_A, ::SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+static_assert(sizeof(platform::WIN32_FIND_DATAA) == sizeof(::WIN32_FIND_DATAA));
+VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, dwFileAttributes);
+VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, nFileSizeHigh);
+VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, nFileSizeLow);
+VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, cFileName);
 
 // The control codes the parts send.
 static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == 0x4D014);
 static_assert(FSCTL_LOCK_VOLUME == 0x90018);
 static_assert(FSCTL_UNLOCK_VOLUME == 0x9001C);
 static_assert(IOCTL_STORAGE_GET_DEVICE_NUMBER == 0x2D1080);
+static_assert(FSCTL_DISMOUNT_VOLUME == 0x90020);
+static_assert(IOCTL_DISK_UPDATE_PROPERTIES == 0x70140);
+static_assert(DI_NEEDRESTART == 0x80 && DI_NEEDREBOOT == 0x100);
+static_assert(DIGCF_DEVICEINTERFACE == 0x10);
+static_assert(ERROR_IN_WOW64 == 0xE0000235);

@@ -51,6 +51,31 @@ bool Win32System::SetFileAttributesA(const char* path, std::uint32_t attributes)
 
 std::uint32_t Win32System::GetLastError() { return ::GetLastError(); }
 
+bool Win32System::GetVolumeInformationA(const char* rootPath, char* volumeName, std::uint32_t volumeNameSize,
+                                        std::uint32_t* serialNumber, std::uint32_t* maxComponentLength,
+                                        std::uint32_t* fileSystemFlags, char* fileSystemName,
+                                        std::uint32_t fileSystemNameSize) {
+    DWORD serial = 0;
+    DWORD maxComponent = 0;
+    DWORD flags = 0;
+    BOOL ok = ::GetVolumeInformationA(rootPath, volumeName, volumeNameSize, &serial, &maxComponent, &flags,
+                                      fileSystemName, fileSystemNameSize);
+    if (serialNumber != nullptr) *serialNumber = serial;
+    if (maxComponentLength != nullptr) *maxComponentLength = maxComponent;
+    if (fileSystemFlags != nullptr) *fileSystemFlags = flags;
+    return ok != FALSE;
+}
+
+Handle Win32System::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+    return ::FindFirstFileA(pattern, reinterpret_cast<::WIN32_FIND_DATAA*>(data));
+}
+
+bool Win32System::FindNextFileA(Handle search, WIN32_FIND_DATAA* data) {
+    return ::FindNextFileA(Native(search), reinterpret_cast<::WIN32_FIND_DATAA*>(data)) != FALSE;
+}
+
+bool Win32System::FindClose(Handle search) { return ::FindClose(Native(search)) != FALSE; }
+
 std::uint32_t Win32System::GetLogicalDriveStringsA(std::uint32_t bufferLength, char* buffer) {
     return ::GetLogicalDriveStringsA(bufferLength, buffer);
 }
@@ -120,6 +145,38 @@ std::uint32_t Win32System::CM_Get_DevNode_Status(std::uint32_t* status, std::uin
 std::uint32_t Win32System::CM_Get_Device_IDA(DEVINST devInst, char* buffer,
                                              std::uint32_t bufferLength, std::uint32_t flags) {
     return ::CM_Get_Device_IDA(devInst, buffer, bufferLength, flags);
+}
+
+bool Win32System::SetupDiGetDeviceInstallParamsA(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                                 SP_DEVINSTALL_PARAMS_A* params) {
+    return ::SetupDiGetDeviceInstallParamsA(NativeSet(set), NativeDevInfo(data),
+                                            reinterpret_cast<::SP_DEVINSTALL_PARAMS_A*>(params)) != FALSE;
+}
+
+bool Win32System::SetupDiEnumDeviceInterfaces(DevInfoSet set, SP_DEVINFO_DATA* data, const GUID* interfaceClass,
+                                              std::uint32_t index, SP_DEVICE_INTERFACE_DATA* interfaceData) {
+    return ::SetupDiEnumDeviceInterfaces(NativeSet(set), NativeDevInfo(data),
+                                         reinterpret_cast<const ::GUID*>(interfaceClass), index,
+                                         reinterpret_cast<::SP_DEVICE_INTERFACE_DATA*>(interfaceData)) != FALSE;
+}
+
+bool Win32System::SetupDiGetDeviceInterfaceDetailA(DevInfoSet set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                                   SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
+                                                   std::uint32_t detailSize, std::uint32_t* requiredSize,
+                                                   SP_DEVINFO_DATA* data) {
+    DWORD required = 0;
+    BOOL ok = ::SetupDiGetDeviceInterfaceDetailA(
+        NativeSet(set), reinterpret_cast<::SP_DEVICE_INTERFACE_DATA*>(interfaceData),
+        reinterpret_cast<::SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(detail), detailSize, &required, NativeDevInfo(data));
+    if (requiredSize != nullptr) *requiredSize = required;
+    return ok != FALSE;
+}
+
+bool Win32System::IsWow64Process(Handle process, bool* wow64) {
+    BOOL isWow64 = FALSE;
+    BOOL ok = ::IsWow64Process(Native(process), &isWow64);
+    if (wow64 != nullptr) *wow64 = ok != FALSE && isWow64 != FALSE;
+    return ok != FALSE;
 }
 
 Module Win32System::GetModuleHandleA(const char* moduleName) {

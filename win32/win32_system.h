@@ -17,6 +17,14 @@ public:
     bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
     std::uint32_t GetLastError() override;
 
+    bool GetVolumeInformationA(const char* rootPath, char* volumeName, std::uint32_t volumeNameSize,
+                               std::uint32_t* serialNumber, std::uint32_t* maxComponentLength,
+                               std::uint32_t* fileSystemFlags, char* fileSystemName,
+                               std::uint32_t fileSystemNameSize) override;
+    Handle FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) override;
+    bool FindNextFileA(Handle search, WIN32_FIND_DATAA* data) override;
+    bool FindClose(Handle search) override;
+
     std::uint32_t GetLogicalDriveStringsA(std::uint32_t bufferLength, char* buffer) override;
     std::uint32_t GetDriveTypeA(const char* rootPath) override;
 
@@ -40,6 +48,15 @@ public:
                                         DEVINST devInst, std::uint32_t flags) override;
     std::uint32_t CM_Get_Device_IDA(DEVINST devInst, char* buffer, std::uint32_t bufferLength,
                                     std::uint32_t flags) override;
+    bool SetupDiGetDeviceInstallParamsA(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                        SP_DEVINSTALL_PARAMS_A* params) override;
+    bool SetupDiEnumDeviceInterfaces(DevInfoSet set, SP_DEVINFO_DATA* data, const GUID* interfaceClass,
+                                     std::uint32_t index, SP_DEVICE_INTERFACE_DATA* interfaceData) override;
+    bool SetupDiGetDeviceInterfaceDetailA(DevInfoSet set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                          SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, std::uint32_t detailSize,
+                                          std::uint32_t* requiredSize, SP_DEVINFO_DATA* data) override;
+
+    bool IsWow64Process(Handle process, bool* wow64) override;
 
     Module GetModuleHandleA(const char* moduleName) override;
     ResourceInfo FindResourceA(Module module, std::uint32_t id, const char* typeName) override;
