@@ -3,6 +3,8 @@
 #include <charconv>
 #include <limits>
 
+#include "fatdisk/on_disk_format.h"
+
 namespace cli {
 
 namespace {
@@ -119,8 +121,8 @@ std::optional<std::uint32_t> ParseSize(std::string_view text) {
         if (suffix.bytes != 0) {
             if (*number > std::numeric_limits<std::uint64_t>::max() / suffix.bytes) return std::nullopt;
             const std::uint64_t bytes = *number * suffix.bytes;
-            if (bytes % 512 != 0) return std::nullopt;
-            sectors = bytes / 512;
+            if (bytes % fatdisk::kSectorSize != 0) return std::nullopt;
+            sectors = bytes / fatdisk::kSectorSize;
         }
         if (sectors > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
         return static_cast<std::uint32_t>(sectors);

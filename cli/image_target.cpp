@@ -8,6 +8,7 @@
 
 #include "cli/arguments.h"
 #include "fatdisk/fat_disk_builder.h"
+#include "fatdisk/on_disk_format.h"
 
 namespace cli {
 
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kSectorSize = 512;
+using fatdisk::kSectorSize;
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 

@@ -14,12 +14,14 @@
 #include "cli/exit_codes.h"
 #include "cli/image_target.h"
 #include "cli/make_outcome.h"
+#include "device/scsi_constants.h"
 #include "framework/headless/headless_ui.h"
 #include "host/host_system.h"
 #include "host/image_drive.h"
 #include "host/removable_disks.h"
 #include "host/terminal.h"
 #include "res/resource_ids.h"
+#include "ui/make_disk_dlg.h"
 
 namespace cli {
 
@@ -30,9 +32,6 @@ constexpr auto kDialogWait = std::chrono::seconds(10);
 // The operator may take as long as they like over the confirmation, and a
 // real disk's restart takes what it takes; this only bounds a hang.
 constexpr auto kMakeWait = std::chrono::hours(12);
-constexpr std::uint8_t kOpRead10 = 0x28;
-constexpr std::uint8_t kOpWrite10 = 0x2A;
-constexpr std::uint64_t kSectorSize = 512;
 
 std::string Megabytes(std::uint64_t bytes) {
     std::ostringstream text;
@@ -52,11 +51,11 @@ public:
             std::lock_guard lock(mutex_);
             switch (activity.kind) {
             case Kind::Command:
-                if (activity.opcode == kOpWrite10) {
-                    written_ += activity.blocks * kSectorSize;
+                if (activity.opcode == scsi::kOpWrite10) {
+                    written_ += std::uint64_t{activity.blocks} * scsi::kSectorSize;
                     text = "writing the file system: " + Megabytes(written_);
-                } else if (activity.opcode == kOpRead10) {
-                    read_ += activity.blocks * kSectorSize;
+                } else if (activity.opcode == scsi::kOpRead10) {
+                    read_ += std::uint64_t{activity.blocks} * scsi::kSectorSize;
                     text = "reading it back: " + Megabytes(read_);
                 }
                 break;
@@ -100,7 +99,7 @@ struct Target {
 };
 
 // The drive for the target named on the command line, or an exit code.
-int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
+int OpenTarget(const CommandLine& line, const DriveHook& hook, Target& target, std::ostream& err) {
     if (line.device) {
         std::string error;
         std::unique_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
@@ -108,7 +107,7 @@ int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
             err << "makevorndisk: cannot use " << *line.device << ": " << error << "\n";
             return kExitTargetUnusable;
         }
-        target.drive = std::move(drive);
+        target.drive = hook ? hook(std::move(drive)) : std::move(drive);
         target.description = *line.device;
         return kExitMade;
     }
@@ -123,6 +122,7 @@ int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
         RemoveCreatedImage(target.image);
         return kExitTargetUnusable;
     }
+    if (hook) target.drive = hook(std::move(target.drive));
     target.description = "image " + target.image.path + " (" + std::to_string(target.image.sectors) + " sectors" +
                          (target.image.created ? ", created" : "") + ")";
     return kExitMade;
@@ -150,9 +150,9 @@ void PrintDialog(HWND dialog, Console& console) {
 
 }  // namespace
 
-int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err, const DriveHook& hook) {
     Target target;
-    if (const int failed = OpenTarget(line, target, err); failed != kExitMade) return failed;
+    if (const int failed = OpenTarget(line, hook, target, err); failed != kExitMade) return failed;
 
     Console console(out, platform::host::StdoutIsTerminal());
     console.Line("target: " + target.description + " as drive " + kDriveLetter + ":");
@@ -186,14 +186,16 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
         record.ended = ended;
     }
     console.SetProgress("");
-    record.log = op.LogLines();
     for (const ConsoleOperator::Box& box : op.Boxes()) {
-        record.boxes.push_back(box.text);
         if ((box.type & MB_TYPEMASK) == MB_YESNO && !record.confirmationAsked) {
             record.confirmationAsked = true;
             record.confirmed = box.answer == IDYES;
         }
     }
+    // The make is over (or hung): what the dialog recorded of it.
+    const MakeResult& made = static_cast<CMakeDiskDlg*>(theApp.m_pMainWnd)->m_lastMake;
+    record.failedPhase = made.FailedPhase();
+    record.completed = made.Completed();
     record.filesWritten = progress.FilesWritten();
     record.attributeFailures = progress.AttributeFailures();
 
@@ -231,7 +233,7 @@ int ListDisks(std::ostream& out, std::ostream& err) {
         return kExitMade;
     }
     for (const platform::host::RemovableDisk& disk : list.disks) {
-        out << disk.devicePath << "  " << disk.sizeBytes / kSectorSize << " sectors ("
+        out << disk.devicePath << "  " << disk.sizeBytes / scsi::kSectorSize << " sectors ("
             << std::fixed << std::setprecision(1) << static_cast<double>(disk.sizeBytes) / 1e9 << " GB)  "
             << disk.vendor << "  " << disk.model << "\n";
     }

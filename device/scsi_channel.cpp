@@ -3,11 +3,17 @@
 #include <climits>
 #include <cstring>
 
-#include "device/scsi_cdb.h"
+#include "device/scsi_constants.h"
+#include "platform/byte_order.h"
 #include "platform/system_services.h"
 
 namespace {
 
+// Every CDB goes out 12 bytes long, zero-padded past the command's own bytes.
+constexpr unsigned kCdbLength = 12;
+constexpr std::uint32_t kCommandTimeOutSeconds = 4;
+// The INQUIRY data the channel asks for: the standard data and more.
+constexpr std::uint32_t kInquiryDataLength = 50;
 constexpr unsigned kMaxCdbLength = sizeof(platform::SCSI_PASS_THROUGH_DIRECT::Cdb);
 constexpr std::uint8_t kTargetId = 1;
 
@@ -15,13 +21,9 @@ bool IsOpen(platform::Handle handle) { return handle != nullptr && handle != kIn
 
 void PutReadWriteFields(std::uint8_t* cdb, std::uint8_t opcode, std::uint32_t lba,
                         unsigned count) {
-    cdb[kCdbOpcode] = opcode;
-    cdb[kCdbLbaMsb + 0] = static_cast<std::uint8_t>(lba >> 24);
-    cdb[kCdbLbaMsb + 1] = static_cast<std::uint8_t>(lba >> 16);
-    cdb[kCdbLbaMsb + 2] = static_cast<std::uint8_t>(lba >> 8);
-    cdb[kCdbLbaMsb + 3] = static_cast<std::uint8_t>(lba);
-    cdb[kCdbCountMsb + 0] = static_cast<std::uint8_t>(count >> 8);
-    cdb[kCdbCountMsb + 1] = static_cast<std::uint8_t>(count);
+    cdb[scsi::kCdbOpcode] = opcode;
+    platform::StoreBe32(cdb + scsi::kCdbRw10Lba, lba);
+    platform::StoreBe16(cdb + scsi::kCdbRw10TransferLength, count);
 }
 
 }  // namespace
@@ -119,33 +121,33 @@ int CScsiChannel::SendCommandOwnHandle(char driveLetter, const std::uint8_t* cdb
 }
 
 bool CScsiChannel::ReadCapacity(char driveLetter, std::uint8_t* response) {
-    std::memset(response, 0, kReadCapacityDataLength);
+    std::memset(response, 0, scsi::kReadCapacityDataLength);
     std::uint8_t cdb[kCdbLength] = {};
-    cdb[kCdbOpcode] = kOpReadCapacity10;
-    return SendCommandOwnHandle(driveLetter, cdb, true, response, kReadCapacityDataLength) != 0;
+    cdb[scsi::kCdbOpcode] = scsi::kOpReadCapacity10;
+    return SendCommandOwnHandle(driveLetter, cdb, true, response, scsi::kReadCapacityDataLength) != 0;
 }
 
 bool CScsiChannel::Inquiry(char driveLetter, std::uint8_t* response) {
     std::memset(response, 0, kInquiryDataLength);
     std::uint8_t cdb[kCdbLength] = {};
-    cdb[kCdbOpcode] = kOpInquiry;
-    cdb[kCdbInquiryAllocationLength] = kInquiryDataLength;
+    cdb[scsi::kCdbOpcode] = scsi::kOpInquiry;
+    platform::StoreBe16(cdb + scsi::kCdbInquiryAllocationLength, kInquiryDataLength);
     return SendCommandOwnHandle(driveLetter, cdb, true, response, kInquiryDataLength) != 0;
 }
 
 bool CScsiChannel::ReadBlocks(char driveLetter, std::uint32_t lba, unsigned count, void* buffer) {
     if (count > kMaxBlocksPerCommand) return true;
     std::uint8_t cdb[kCdbLength] = {};
-    PutReadWriteFields(cdb, kOpRead10, lba, count);
-    return SendCommand(driveLetter, cdb, true, buffer, count << kSectorShift) != 0;
+    PutReadWriteFields(cdb, scsi::kOpRead10, lba, count);
+    return SendCommand(driveLetter, cdb, true, buffer, count * scsi::kSectorSize) != 0;
 }
 
 bool CScsiChannel::WriteBlocks(char driveLetter, std::uint32_t lba, unsigned count,
                                const void* buffer) {
     if (count > kMaxBlocksPerCommand) return true;
     std::uint8_t cdb[kCdbLength] = {};
-    PutReadWriteFields(cdb, kOpWrite10, lba, count);
+    PutReadWriteFields(cdb, scsi::kOpWrite10, lba, count);
     // Data out: the driver only reads the buffer.
     return SendCommand(driveLetter, cdb, false, const_cast<void*>(buffer),
-                       count << kSectorShift) != 0;
+                       count * scsi::kSectorSize) != 0;
 }

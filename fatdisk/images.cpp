@@ -6,11 +6,13 @@
 
 #include "boot/boot_templates.h"
 #include "fatdisk/fat_disk_builder.h"
-#include "fatdisk/little_endian.h"
 #include "fatdisk/on_disk_format.h"
 #include "fatdisk/volume_label.h"
+#include "platform/byte_order.h"
 
 using namespace fatdisk;
+using platform::StoreLe16;
+using platform::StoreLe32;
 
 namespace {
 

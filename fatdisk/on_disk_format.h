@@ -6,9 +6,12 @@
 
 #include <cstdint>
 
+#include "device/scsi_constants.h"
+
 namespace fatdisk {
 
-inline constexpr std::uint32_t kSectorSize = 512;
+// A sector on disk is one 512-byte logical block of the SCSI wire.
+using scsi::kSectorSize;
 inline constexpr std::uint32_t kBootSignatureOffset = 510;  // 0x55 0xAA ends MBR and boot sectors
 inline constexpr std::uint8_t kBootSignature0 = 0x55;
 inline constexpr std::uint8_t kBootSignature1 = 0xAA;
@@ -16,6 +19,7 @@ inline constexpr std::uint8_t kBootSignature1 = 0xAA;
 // ---- Master boot record: partition entry 1 -------------------------------
 inline constexpr std::uint32_t kMbrEntry1 = 446;            // first of the four 16-byte entries
 inline constexpr std::uint32_t kMbrEntrySize = 16;
+inline constexpr std::uint32_t kMbrEntryCount = 4;
 inline constexpr std::uint32_t kEntryBootIndicator = 0;     // 0x80 marks the active entry
 inline constexpr std::uint32_t kEntryStartChs = 1;          // head, sector|cyl-high, cyl-low
 inline constexpr std::uint32_t kEntryType = 4;              // partition type
@@ -23,11 +27,18 @@ inline constexpr std::uint32_t kEntryEndChs = 5;            // head, sector|cyl-
 inline constexpr std::uint32_t kEntryStartLba = 8;          // first sector of the partition
 inline constexpr std::uint32_t kEntrySectorCount = 12;      // sectors in the partition
 inline constexpr std::uint8_t kActivePartition = 0x80;
+inline constexpr std::uint8_t kPartitionTypeFat12 = 0x01;
 inline constexpr std::uint8_t kPartitionTypeFat16 = 0x04;   // FAT16, CHS addressed
+inline constexpr std::uint8_t kPartitionTypeFat16Large = 0x06;  // FAT16 of 32 MB and more, CHS
+inline constexpr std::uint8_t kPartitionTypeFat32 = 0x0B;   // FAT32, CHS addressed
 inline constexpr std::uint8_t kPartitionTypeFat32Lba = 0x0C;  // FAT32, LBA addressed
+inline constexpr std::uint8_t kPartitionTypeFat16Lba = 0x0E;  // FAT16, LBA addressed
 
 // ---- Boot sector fields shared by FAT16 and FAT32 -----------------------
 inline constexpr std::uint32_t kBsJump = 0;                 // 3-byte jump over the BPB
+inline constexpr std::uint8_t kJumpShort = 0xEB;            // EB xx 90: short jump, then NOP
+inline constexpr std::uint8_t kJumpShortNop = 0x90;
+inline constexpr std::uint8_t kJumpNear = 0xE9;             // E9 xx xx: near jump
 inline constexpr std::uint32_t kBsOemName = 3;              // 8 bytes
 inline constexpr std::uint32_t kBpbBytesPerSector = 11;     // 16-bit
 inline constexpr std::uint32_t kBpbSectorsPerCluster = 13;  // 8-bit

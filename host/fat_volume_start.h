@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "fatdisk/on_disk_format.h"
+
 namespace platform::host {
 
 // sector0 and the candidate boot sector are read through readSector; the
@@ -22,7 +24,7 @@ std::optional<std::uint32_t> FirstFatPartitionStart(const std::uint8_t* mbr);
 
 template <typename ReadSector>
 std::optional<std::uint32_t> FindFatVolumeStart(ReadSector&& readSector) {
-    std::uint8_t sector[512];
+    std::uint8_t sector[fatdisk::kSectorSize];
     if (!readSector(0, sector)) return std::nullopt;
     const bool wholeDiskVolume = LooksLikeFatBootSector(sector);
     const std::optional<std::uint32_t> start = FirstFatPartitionStart(sector);

@@ -5,8 +5,9 @@
 #include <thread>
 
 #include "device/pass_through_record.h"
+#include "device/scsi_constants.h"
 #include "host/image_drive.h"
-#include "winmodel/scsi_constants.h"
+#include "platform/byte_order.h"
 
 namespace platform {
 
@@ -15,12 +16,6 @@ namespace {
 constexpr const char* kDiskEnumKey = "SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum";
 
 char Upper(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
-
-std::uint32_t BigEndian(const std::uint8_t* bytes, std::size_t count) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value << 8 | bytes[i];
-    return value;
-}
 
 }  // namespace
 
@@ -82,8 +77,8 @@ void HostSystem::OnPassThrough(char letter, const void* in, std::uint32_t inSize
         const std::uint8_t* cdb = request.Cdb;
         activity.opcode = cdb[scsi::kCdbOpcode];
         if (activity.opcode == scsi::kOpRead10 || activity.opcode == scsi::kOpWrite10) {
-            activity.lba = BigEndian(cdb + scsi::kCdbRw10Lba, 4);
-            activity.blocks = BigEndian(cdb + scsi::kCdbRw10TransferLength, 2);
+            activity.lba = LoadBe32(cdb + scsi::kCdbRw10Lba);
+            activity.blocks = LoadBe16(cdb + scsi::kCdbRw10TransferLength);
         }
     }
     Report(activity);

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "device/scsi_constants.h"
 #include "host/host_errors.h"
 #include "host/removable_disks.h"
 #include "host/sg_io_pass_through.h"
 #include "platform/win_types.h"
-#include "winmodel/scsi_constants.h"
 
 namespace fs = std::filesystem;
 
@@ -24,17 +24,18 @@ namespace platform::host {
 namespace {
 
 // Operation codes that only read: allowed on a volume that is not locked.
+// Every other command, and any data-out, needs the lock.
 constexpr std::uint8_t kReadOnlyOpcodes[] = {
-    0x00,  // TEST UNIT READY
-    0x03,  // REQUEST SENSE
-    0x12,  // INQUIRY
-    0x1A,  // MODE SENSE(6)
-    0x25,  // READ CAPACITY(10)
-    0x28,  // READ(10)
-    0x5A,  // MODE SENSE(10)
-    0x88,  // READ(16)
-    0x9E,  // SERVICE ACTION IN(16): READ CAPACITY(16)
-    0xA8,  // READ(12)
+    scsi::kOpTestUnitReady,
+    scsi::kOpRequestSense,
+    scsi::kOpInquiry,
+    scsi::kOpModeSense6,
+    scsi::kOpModeSense10,
+    scsi::kOpReadCapacity10,
+    scsi::kOpServiceActionIn16,  // READ CAPACITY(16)
+    scsi::kOpRead10,
+    scsi::kOpRead12,
+    scsi::kOpRead16,
 };
 
 // One raw-volume handle: the block node it opened, closed with the handle.

@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "winmodel/scsi_constants.h"
+#include "device/scsi_constants.h"
+#include "platform/byte_order.h"
 
 namespace {
 
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
-std::uint16_t BigEndian16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-void PutBigEndian32(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value >> 24);
-    p[1] = static_cast<std::uint8_t>(value >> 16);
-    p[2] = static_cast<std::uint8_t>(value >> 8);
-    p[3] = static_cast<std::uint8_t>(value);
-}
+using platform::LoadBe16;
+using platform::LoadBe32;
+using platform::StoreBe32;
 
 void PutPadded(std::uint8_t* field, std::size_t width, const std::string& text) {
     std::memset(field, ' ', width);
@@ -56,7 +45,7 @@ bool TransferAgrees(const ScsiRequest& request, std::uint64_t expected, DataDire
 }  // namespace
 
 EmulatedScsiDisk::EmulatedScsiDisk(std::unique_ptr<BlockStore> store, std::uint32_t blockLength)
-    : store_(std::move(store)), blockLength_(blockLength == 0 ? 512 : blockLength) {}
+    : store_(std::move(store)), blockLength_(blockLength == 0 ? scsi::kSectorSize : blockLength) {}
 
 std::shared_ptr<EmulatedScsiDisk> EmulatedScsiDisk::InMemory(std::uint64_t blocks,
                                                              std::uint32_t blockLength) {
@@ -131,8 +120,8 @@ ScsiOutcome EmulatedScsiDisk::Execute(const ScsiRequest& request) {
     traced.direction = request.direction;
     traced.length = request.length;
     if (traced.opcode == scsi::kOpRead10 || traced.opcode == scsi::kOpWrite10) {
-        traced.lba = BigEndian32(cdb + scsi::kCdbRw10Lba);
-        traced.count = BigEndian16(cdb + scsi::kCdbRw10TransferLength);
+        traced.lba = LoadBe32(cdb + scsi::kCdbRw10Lba);
+        traced.count = LoadBe16(cdb + scsi::kCdbRw10TransferLength);
     }
 
     ScsiOutcome outcome;
@@ -170,7 +159,7 @@ ScsiOutcome EmulatedScsiDisk::Run(const ScsiRequest& request, const std::uint8_t
 }
 
 ScsiOutcome EmulatedScsiDisk::Inquiry(const ScsiRequest& request, const std::uint8_t* cdb) {
-    std::uint16_t allocation = BigEndian16(cdb + scsi::kCdbInquiryAllocationLength);
+    std::uint32_t allocation = LoadBe16(cdb + scsi::kCdbInquiryAllocationLength);
     if (!TransferAgrees(request, allocation, DataDirection::In)) {
         return IllegalRequest(scsi::kAscInvalidFieldInCdb);
     }
@@ -201,8 +190,8 @@ ScsiOutcome EmulatedScsiDisk::ReadCapacity(const ScsiRequest& request) {
                             : blocks - 1 > 0xFFFFFFFFu ? 0xFFFFFFFFu
                                                        : static_cast<std::uint32_t>(blocks - 1);
     auto* data = static_cast<std::uint8_t*>(request.data);
-    PutBigEndian32(data + scsi::kReadCapacityLastLba, lastLba);
-    PutBigEndian32(data + scsi::kReadCapacityBlockLength, blockLength_);
+    StoreBe32(data + scsi::kReadCapacityLastLba, lastLba);
+    StoreBe32(data + scsi::kReadCapacityBlockLength, blockLength_);
     ScsiOutcome outcome;
     outcome.transferred = scsi::kReadCapacityDataLength;
     return outcome;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "device/scsi_constants.h"
 #include "winmodel/block_store.h"
 #include "winmodel/scsi_target.h"
 
@@ -48,8 +49,8 @@ struct DiskFault {
     std::optional<std::uint8_t> opcode{};
     std::optional<std::size_t> atCommand{};
     std::uint32_t osError = 1117;  // ERROR_IO_DEVICE
-    std::uint8_t senseKey = 0x03;  // MEDIUM ERROR
-    std::uint8_t asc = 0x11;       // UNRECOVERED READ ERROR
+    std::uint8_t senseKey = scsi::kSenseMediumError;
+    std::uint8_t asc = scsi::kAscUnrecoveredReadError;
 };
 
 struct DiskIdentity {
@@ -61,10 +62,10 @@ struct DiskIdentity {
 
 class EmulatedScsiDisk : public ScsiTarget {
 public:
-    explicit EmulatedScsiDisk(std::unique_ptr<BlockStore> store, std::uint32_t blockLength = 512);
+    explicit EmulatedScsiDisk(std::unique_ptr<BlockStore> store, std::uint32_t blockLength = scsi::kSectorSize);
 
     static std::shared_ptr<EmulatedScsiDisk> InMemory(std::uint64_t blocks,
-                                                      std::uint32_t blockLength = 512);
+                                                      std::uint32_t blockLength = scsi::kSectorSize);
 
     ScsiOutcome Execute(const ScsiRequest& request) override;
 

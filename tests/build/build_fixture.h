@@ -7,6 +7,7 @@
 #include <ostream>
 #include <vector>
 
+#include "device/scsi_constants.h"
 #include "fatdisk/fat_disk_builder.h"
 #include "tests/device/sim_fixture.h"
 
@@ -27,9 +28,9 @@ inline Command R(std::uint32_t lba, std::uint32_t count) { return {false, lba, c
 
 class BuildFixture : public SimFixture {
 protected:
-    // The worked example of a 2 GB stick: P 63, R 6, F 239, FAT16.
+    // A 2 GB stick: P 63, R 6, F 239, FAT16.
     static constexpr std::uint32_t kFat16Sectors = 3915776;
-    // The worked example of a 4 GB stick: P 63, R 32, F 7634, 8 sectors per cluster, FAT32.
+    // A 4 GB stick: P 63, R 32, F 7634, 8 sectors per cluster, FAT32.
     static constexpr std::uint32_t kFat32Sectors = 7831552;
 
     void Plug(std::uint32_t sectors) { disk_ = PlugDisk(sectors); }
@@ -37,7 +38,7 @@ protected:
     std::vector<Command> Commands() const {
         std::vector<Command> commands;
         for (const TracedCommand& t : disk_->Trace()) {
-            commands.push_back({t.opcode == 0x2A, t.lba, t.count});
+            commands.push_back({t.opcode == scsi::kOpWrite10, t.lba, t.count});
         }
         return commands;
     }
@@ -50,13 +51,14 @@ protected:
     }
 
     std::vector<std::uint8_t> Sectors(std::uint32_t lba, std::uint32_t count) {
-        std::vector<std::uint8_t> bytes(std::size_t{count} * 512);
-        disk_->ReadBytes(std::uint64_t{lba} * 512, bytes.data(), bytes.size());
+        std::vector<std::uint8_t> bytes(std::size_t{count} * scsi::kSectorSize);
+        disk_->ReadBytes(std::uint64_t{lba} * scsi::kSectorSize, bytes.data(), bytes.size());
         return bytes;
     }
 
     // The last operation took the volume and gave it back in order: after
-    // its last command, unlocked through the handle that locked it, then
+    // its last command, dismounted (so that the file system mounted before
+    // is read afresh), unlocked through the handle that locked it, then
     // closed.
     void ExpectReleasedAfterLock() {
         std::vector<VolumeEvent> events = sim_.Volumes().Events();
@@ -64,7 +66,7 @@ protected:
             return e.kind == VolumeEvent::Kind::Lock;
         });
         ASSERT_NE(lastLock, events.rend()) << "the volume was never locked";
-        ASSERT_GE(events.size(), 3u);
+        ASSERT_GE(events.size(), 4u);
         const VolumeEvent& lock = *lastLock;
         EXPECT_EQ(lock.error, 0u);
         const VolumeEvent& unlock = events[events.size() - 2];

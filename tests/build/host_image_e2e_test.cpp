@@ -11,8 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "device/scsi_constants.h"
 #include "fatdisk/fat_disk_builder.h"
 #include "host/host_system.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -71,8 +73,7 @@ TEST_P(HostImageTest, TheMadeDiskPassesTheFatToolsWithItsLabel) {
     CScsiChannel channel;
     std::uint8_t capacity[8];
     ASSERT_FALSE(channel.ReadCapacity('E', capacity));
-    std::uint32_t lastLba = (std::uint32_t{capacity[0]} << 24) | (capacity[1] << 16) |
-                            (capacity[2] << 8) | capacity[3];
+    const std::uint32_t lastLba = platform::LoadBe32(capacity + scsi::kReadCapacityLastLba);
     ASSERT_EQ(lastLba + 1, sectors);
 
     CFatDiskBuilder builder('E');

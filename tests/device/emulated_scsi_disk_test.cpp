@@ -10,12 +10,16 @@
 
 #include <sys/stat.h>
 
+#include "device/scsi_constants.h"
+#include "platform/byte_order.h"
 #include "winmodel/emulated_scsi_disk.h"
 
 namespace {
 
-constexpr std::uint8_t kRead10 = 0x28;
-constexpr std::uint8_t kWrite10 = 0x2A;
+using platform::LoadBe32;
+
+constexpr std::uint8_t kRead10 = scsi::kOpRead10;
+constexpr std::uint8_t kWrite10 = scsi::kOpWrite10;
 constexpr std::uint8_t kCheckCondition = 0x02;
 constexpr std::uint8_t kIllegalRequest = 0x05;
 
@@ -25,13 +29,9 @@ struct Cdb {
 
 Cdb ReadWriteCdb(std::uint8_t opcode, std::uint32_t lba, std::uint16_t count) {
     Cdb cdb;
-    cdb.bytes[0] = opcode;
-    cdb.bytes[2] = static_cast<std::uint8_t>(lba >> 24);
-    cdb.bytes[3] = static_cast<std::uint8_t>(lba >> 16);
-    cdb.bytes[4] = static_cast<std::uint8_t>(lba >> 8);
-    cdb.bytes[5] = static_cast<std::uint8_t>(lba);
-    cdb.bytes[7] = static_cast<std::uint8_t>(count >> 8);
-    cdb.bytes[8] = static_cast<std::uint8_t>(count);
+    cdb.bytes[scsi::kCdbOpcode] = opcode;
+    platform::StoreBe32(cdb.bytes + scsi::kCdbRw10Lba, lba);
+    platform::StoreBe16(cdb.bytes + scsi::kCdbRw10TransferLength, count);
     return cdb;
 }
 
@@ -40,20 +40,15 @@ ScsiOutcome Send(EmulatedScsiDisk& disk, const Cdb& cdb, DataDirection direction
     return disk.Execute({cdb.bytes, 12, direction, data, length});
 }
 
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           p[3];
-}
-
 TEST(EmulatedScsiDiskTest, ReportsCapacityOfAHugeDiskWithoutAllocatingIt) {
     auto disk = EmulatedScsiDisk::InMemory(4294967295u);
     std::uint8_t data[8] = {};
     Cdb cdb;
-    cdb.bytes[0] = 0x25;
+    cdb.bytes[scsi::kCdbOpcode] = scsi::kOpReadCapacity10;
     ScsiOutcome outcome = Send(*disk, cdb, DataDirection::In, data, 8);
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(BigEndian32(data), 4294967294u);
-    EXPECT_EQ(BigEndian32(data + 4), 512u);
+    EXPECT_EQ(LoadBe32(data), 4294967294u);
+    EXPECT_EQ(LoadBe32(data + 4), 512u);
 
     // The last sector holds what was written there.
     std::vector<std::uint8_t> sector(512, 0x5A), back(512);
@@ -66,10 +61,10 @@ TEST(EmulatedScsiDiskTest, ReportsAConfiguredBlockLength) {
     auto disk = EmulatedScsiDisk::InMemory(1000, 4096);
     std::uint8_t data[8] = {};
     Cdb cdb;
-    cdb.bytes[0] = 0x25;
+    cdb.bytes[scsi::kCdbOpcode] = scsi::kOpReadCapacity10;
     ASSERT_EQ(Send(*disk, cdb, DataDirection::In, data, 8).status, 0);
-    EXPECT_EQ(BigEndian32(data), 999u);
-    EXPECT_EQ(BigEndian32(data + 4), 4096u);
+    EXPECT_EQ(LoadBe32(data), 999u);
+    EXPECT_EQ(LoadBe32(data + 4), 4096u);
     // A transfer sized for 512-byte blocks disagrees with the CDB.
     std::vector<std::uint8_t> buffer(4096);
     EXPECT_EQ(Send(*disk, ReadWriteCdb(kRead10, 0, 1), DataDirection::In, buffer.data(), 512).status,
@@ -82,7 +77,7 @@ TEST(EmulatedScsiDiskTest, InquiryGivesStandardDataOfARemovableDisk) {
     std::uint8_t data[50];
     std::memset(data, 0xEE, sizeof data);
     Cdb cdb;
-    cdb.bytes[0] = 0x12;
+    cdb.bytes[scsi::kCdbOpcode] = scsi::kOpInquiry;
     cdb.bytes[4] = 50;
     ScsiOutcome outcome = Send(*disk, cdb, DataDirection::In, data, 50);
     ASSERT_EQ(outcome.status, 0);
@@ -112,7 +107,7 @@ struct RefusalCase {
 
 Cdb Opcode(std::uint8_t opcode, std::uint8_t byte4 = 0) {
     Cdb cdb;
-    cdb.bytes[0] = opcode;
+    cdb.bytes[scsi::kCdbOpcode] = opcode;
     cdb.bytes[4] = byte4;
     return cdb;
 }
@@ -140,8 +135,8 @@ TEST_P(RefusalTest, EndsInCheckConditionWithIllegalRequestSense) {
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusalTest,
     ::testing::Values(
-        RefusalCase{"UnknownOpcode", Opcode(0x00), DataDirection::None, 0, 0x20},
-        RefusalCase{"ModeSense", Opcode(0x1A, 192), DataDirection::In, 192, 0x20},
+        RefusalCase{"UnknownOpcode", Opcode(scsi::kOpTestUnitReady), DataDirection::None, 0, 0x20},
+        RefusalCase{"ModeSense", Opcode(scsi::kOpModeSense6, 192), DataDirection::In, 192, 0x20},
         RefusalCase{"ReadPastTheEnd", ReadWriteCdb(kRead10, 1000, 25), DataDirection::In, 25 * 512, 0x21},
         RefusalCase{"WriteStartingAtTheEnd", ReadWriteCdb(kWrite10, 1024, 1), DataDirection::Out, 512, 0x21},
         RefusalCase{"EmptyReadPastTheEnd", ReadWriteCdb(kRead10, 5000, 0), DataDirection::None, 0, 0x21},
@@ -149,9 +144,22 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WriteShorterThanTheCdb", ReadWriteCdb(kWrite10, 0, 2), DataDirection::Out, 512, 0x24},
         RefusalCase{"WriteWithDataIn", ReadWriteCdb(kWrite10, 0, 1), DataDirection::In, 512, 0x24},
         RefusalCase{"ReadWithNoData", ReadWriteCdb(kRead10, 0, 1), DataDirection::None, 0, 0x24},
-        RefusalCase{"ReadCapacityShort", Opcode(0x25), DataDirection::In, 4, 0x24},
-        RefusalCase{"InquiryLengthDisagrees", Opcode(0x12, 50), DataDirection::In, 36, 0x24}),
+        RefusalCase{"ReadCapacityShort", Opcode(scsi::kOpReadCapacity10), DataDirection::In, 4, 0x24},
+        RefusalCase{"InquiryLengthDisagrees", Opcode(scsi::kOpInquiry, 50), DataDirection::In, 36, 0x24}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// INQUIRY's allocation length is the 16-bit field of bytes 3-4 (byte 3 was
+// reserved before SPC-3): byte 3 alone asks for 256 bytes.
+TEST(EmulatedScsiDiskTest, InquiryAllocationLengthSpansBytes3And4) {
+    auto disk = EmulatedScsiDisk::InMemory(64);
+    Cdb cdb = Opcode(scsi::kOpInquiry);
+    cdb.bytes[3] = 0x01;
+    std::vector<std::uint8_t> data(256);
+    EXPECT_EQ(Send(*disk, cdb, DataDirection::None, nullptr, 0).status, kCheckCondition);
+    ScsiOutcome outcome = Send(*disk, cdb, DataDirection::In, data.data(), 256);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.transferred, 36u);
+}
 
 TEST(EmulatedScsiDiskTest, FaultsHitTheChosenCommandOnly) {
     auto disk = EmulatedScsiDisk::InMemory(1024);

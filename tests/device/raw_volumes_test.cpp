@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "device/pass_through_record.h"
+#include "device/scsi_constants.h"
+#include "platform/byte_order.h"
 #include "tests/device/sim_fixture.h"
 
 namespace {
@@ -32,13 +34,12 @@ protected:
         record.sptd.CdbLength = 10;
         record.sptd.SenseInfoLength = 24;
         record.sptd.DataIn = SCSI_IOCTL_DATA_IN;
-        record.sptd.DataTransferLength = 512;
+        record.sptd.DataTransferLength = scsi::kSectorSize;
         record.sptd.DataBuffer = buffer;
         record.sptd.SenseInfoOffset = offsetof(PassThroughRecord, sense);
-        record.sptd.Cdb[0] = 0x28;
-        record.sptd.Cdb[5] = static_cast<std::uint8_t>(lba);
-        record.sptd.Cdb[4] = static_cast<std::uint8_t>(lba >> 8);
-        record.sptd.Cdb[8] = 1;
+        record.sptd.Cdb[scsi::kCdbOpcode] = scsi::kOpRead10;
+        platform::StoreBe32(record.sptd.Cdb + scsi::kCdbRw10Lba, lba);
+        platform::StoreBe16(record.sptd.Cdb + scsi::kCdbRw10TransferLength, 1);
         return record;
     }
     bool PassThrough(platform::Handle handle, PassThroughRecord& record) {
@@ -54,7 +55,7 @@ TEST_F(VolumesTest, OpensOnlyRawVolumesOfPresentDrives) {
     platform::Handle lower = Open(kReadWrite, "\\\\.\\e:");
     EXPECT_NE(lower, kInvalidHandle);
     sim_.CloseHandle(lower);
-    for (const char* path : {"\\\\.\\F:", "E:\\", "\\\\.\\E:\\", "\\\\.\\PhysicalDrive1"}) {
+    for (const char* path : {"\\\\.\\F:", "E:\\", "\\\\.\\E:\\", "\\\\.\\PhysicalDrive9", "\\\\.\\PhysicalDrive1x"}) {
         EXPECT_EQ(Open(kReadWrite, path), kInvalidHandle) << path;
         EXPECT_NE(sim_.GetLastError(), 0u) << path;
     }

@@ -56,7 +56,7 @@ private:
 void CheckImages(CFatDiskBuilder& builder) {
     // Each image into a buffer as the build gives it: the area, or one
     // command of a longer one.
-    std::vector<std::uint8_t> buffer(std::size_t{kImageSectorsChecked} * 512);
+    std::vector<std::uint8_t> buffer(std::size_t{kImageSectorsChecked} * scsi::kSectorSize);
     if (builder.m_partitionStart > 0) builder.MakeMbr(buffer.data());
     std::fill(buffer.begin(), buffer.end(), 0);
     if (builder.m_isFat16) {
@@ -86,10 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(text.size() <= kIdentificationLength);
     }
 
-    std::uint8_t capacityData[kCapacityDataLength];
+    std::uint8_t capacityData[scsi::kReadCapacityDataLength];
     if (!channel.ReadCapacity('E', capacityData)) {
         Capacity capacity = DecodeCapacity(capacityData);
-        if (capacity.totalSectors != 0 && capacity.blockLength == 512) {
+        if (capacity.totalSectors != 0 && capacity.blockLength == scsi::kSectorSize) {
             CFatDiskBuilder builder('E');
             builder.m_layoutMode = input.Take<std::uint8_t>() % 3;
             if (builder.Setup(capacity.totalSectors, "USBHDDBOOT", false)) {

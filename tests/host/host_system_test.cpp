@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "device/pass_through_record.h"
+#include "device/scsi_constants.h"
 #include "host/host_system.h"
 #include "host/image_drive.h"
 
@@ -63,7 +64,7 @@ protected:
         record.sptd.TimeOutValue = 4;
         record.sptd.DataBuffer = data;
         record.sptd.SenseInfoOffset = offsetof(PassThroughRecord, sense);
-        record.sptd.Cdb[0] = 0x25;
+        record.sptd.Cdb[scsi::kCdbOpcode] = scsi::kOpReadCapacity10;
         std::uint32_t returned = 0;
         if (host_.DeviceIoControl(volume, IOCTL_SCSI_PASS_THROUGH_DIRECT, &record, sizeof record, &record,
                                   sizeof record, &returned)) {

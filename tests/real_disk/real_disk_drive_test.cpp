@@ -8,12 +8,12 @@
 #include <memory>
 
 #include "device/pass_through_record.h"
+#include "device/scsi_constants.h"
 #include "host/host_system.h"
 #include "host/removable_disks.h"
 #include "platform/win_types.h"
 #include "tests/real_disk/fake_system_tree.h"
 #include "winmodel/model_errors.h"
-#include "winmodel/scsi_constants.h"
 
 namespace real_disk_test {
 namespace {
@@ -108,6 +108,41 @@ TEST_F(RealDiskDriveTest, CommandsThatChangeTheMediumNeedTheLock) {
     EXPECT_EQ(Send(*volume, kInquiry, SCSI_IOCTL_DATA_OUT), ERROR_ACCESS_DENIED) << "data out, whatever the opcode";
     ASSERT_EQ(Control(*volume, FSCTL_LOCK_VOLUME), 0u);
     EXPECT_EQ(Send(*volume, kWrite10, SCSI_IOCTL_DATA_OUT), ERROR_NOT_SUPPORTED) << "sent under the lock";
+}
+
+// The read-only policy opcode by opcode, against the values of the SCSI
+// command sets rather than the names the drive's table uses.
+TEST_F(RealDiskDriveTest, OnlyReadingCommandsPassWithoutTheLock) {
+    auto volume = Open();
+    const std::uint8_t reading[] = {
+        0x00,  // TEST UNIT READY
+        0x03,  // REQUEST SENSE
+        0x12,  // INQUIRY
+        0x1A,  // MODE SENSE(6)
+        0x25,  // READ CAPACITY(10)
+        0x28,  // READ(10)
+        0x5A,  // MODE SENSE(10)
+        0x88,  // READ(16)
+        0x9E,  // SERVICE ACTION IN(16): READ CAPACITY(16)
+        0xA8,  // READ(12)
+    };
+    for (std::uint8_t opcode : reading) {
+        EXPECT_EQ(Send(*volume, opcode, SCSI_IOCTL_DATA_IN), ERROR_NOT_SUPPORTED) << "opcode " << int{opcode};
+    }
+    const std::uint8_t changing[] = {
+        0x04,  // FORMAT UNIT
+        0x15,  // MODE SELECT(6)
+        0x1B,  // START STOP UNIT
+        0x2A,  // WRITE(10)
+        0x2E,  // WRITE AND VERIFY(10)
+        0x41,  // WRITE SAME(10)
+        0x8A,  // WRITE(16)
+        0x93,  // WRITE SAME(16)
+        0xAA,  // WRITE(12)
+    };
+    for (std::uint8_t opcode : changing) {
+        EXPECT_EQ(Send(*volume, opcode, SCSI_IOCTL_DATA_UNSPECIFIED), ERROR_ACCESS_DENIED) << "opcode " << int{opcode};
+    }
 }
 
 TEST_F(RealDiskDriveTest, LockIsRefusedOnceAPartitionIsMounted) {

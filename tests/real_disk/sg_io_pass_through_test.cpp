@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "device/pass_through_record.h"
+#include "device/scsi_constants.h"
 #include "host/sg_io_pass_through.h"
+#include "platform/win_types.h"
 #include "winmodel/model_errors.h"
 #include "winmodel/pass_through_target.h"
-#include "winmodel/scsi_constants.h"
-#include "platform/win_types.h"
 
 namespace real_disk_test {
 namespace {
@@ -21,7 +21,7 @@ using platform::host::SgIoSender;
 
 constexpr std::uint8_t kRead10 = scsi::kOpRead10;
 constexpr std::uint8_t kWrite10 = scsi::kOpWrite10;
-constexpr std::uint8_t kTestUnitReady = 0x00;
+constexpr std::uint8_t kTestUnitReady = scsi::kOpTestUnitReady;
 constexpr std::uint8_t kCheckCondition = scsi::kStatusCheckCondition;
 constexpr unsigned char kDriverSense = 0x08;
 

@@ -1,8 +1,9 @@
 #include "tests/ui/dialog_fixture.h"
 
+#include "device/scsi_constants.h"
+
 namespace {
 
-constexpr std::uint8_t kOpInquiry = 0x12;
 constexpr std::uint64_t kStickBlocks = 2048;
 
 DiskIdentity StickIdentity(char letter) {
@@ -72,7 +73,7 @@ std::size_t DialogFixture::InquiryCount(char letter) {
     std::shared_ptr<EmulatedScsiDisk> disk = System().Disk(letter);
     if (!disk) return 0;
     std::size_t count = 0;
-    for (const TracedCommand& command : disk->Trace()) count += command.opcode == kOpInquiry ? 1 : 0;
+    for (const TracedCommand& command : disk->Trace()) count += command.opcode == scsi::kOpInquiry ? 1 : 0;
     return count;
 }
 

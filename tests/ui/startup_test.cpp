@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "device/pass_through_record.h"
-
+#include "device/scsi_constants.h"
+#include "platform/byte_order.h"
 #include "tests/ui/dialog_fixture.h"
 
 namespace {
@@ -86,16 +87,14 @@ public:
                          std::uint32_t outSize, std::uint32_t* bytesReturned) override {
         const bool ok = SimSystem::DeviceIoControl(handle, code, in, inSize, out, outSize, bytesReturned);
         auto* record = static_cast<PassThroughRecord*>(in);
-        if (ok && code == IOCTL_SCSI_PASS_THROUGH_DIRECT && record->sptd.Cdb[0] == kOpInquiry &&
-            record->sptd.Cdb[kAllocationLengthByte] > kVendorByte) {
+        if (ok && code == IOCTL_SCSI_PASS_THROUGH_DIRECT && record->sptd.Cdb[scsi::kCdbOpcode] == scsi::kOpInquiry &&
+            platform::LoadBe16(record->sptd.Cdb + scsi::kCdbInquiryAllocationLength) > kVendorByte) {
             static_cast<std::uint8_t*>(record->sptd.DataBuffer)[kVendorByte] = '#';
         }
         return ok;
     }
 
 private:
-    static constexpr std::uint8_t kOpInquiry = 0x12;
-    static constexpr std::size_t kAllocationLengthByte = 4;
     static constexpr std::uint32_t kVendorByte = 36;
 };
 
