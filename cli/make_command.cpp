@@ -21,7 +21,6 @@
 #include "host/removable_disks.h"
 #include "host/terminal.h"
 #include "res/resource_ids.h"
-#include "ui/make_disk_dlg.h"
 
 namespace cli {
 
@@ -99,7 +98,7 @@ struct Target {
 };
 
 // The drive for the target named on the command line, or an exit code.
-int OpenTarget(const CommandLine& line, const DriveHook& hook, Target& target, std::ostream& err) {
+int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
     if (line.device) {
         std::string error;
         std::unique_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
@@ -107,7 +106,7 @@ int OpenTarget(const CommandLine& line, const DriveHook& hook, Target& target, s
             err << "makevorndisk: cannot use " << *line.device << ": " << error << "\n";
             return kExitTargetUnusable;
         }
-        target.drive = hook ? hook(std::move(drive)) : std::move(drive);
+        target.drive = std::move(drive);
         target.description = *line.device;
         return kExitMade;
     }
@@ -122,7 +121,6 @@ int OpenTarget(const CommandLine& line, const DriveHook& hook, Target& target, s
         RemoveCreatedImage(target.image);
         return kExitTargetUnusable;
     }
-    if (hook) target.drive = hook(std::move(target.drive));
     target.description = "image " + target.image.path + " (" + std::to_string(target.image.sectors) + " sectors" +
                          (target.image.created ? ", created" : "") + ")";
     return kExitMade;
@@ -150,9 +148,9 @@ void PrintDialog(HWND dialog, Console& console) {
 
 }  // namespace
 
-int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err, const DriveHook& hook) {
+int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
     Target target;
-    if (const int failed = OpenTarget(line, hook, target, err); failed != kExitMade) return failed;
+    if (const int failed = OpenTarget(line, target, err); failed != kExitMade) return failed;
 
     Console console(out, platform::host::StdoutIsTerminal());
     console.Line("target: " + target.description + " as drive " + kDriveLetter + ":");
@@ -186,16 +184,14 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err, const
         record.ended = ended;
     }
     console.SetProgress("");
+    record.log = op.LogLines();
     for (const ConsoleOperator::Box& box : op.Boxes()) {
+        record.boxes.push_back(box.text);
         if ((box.type & MB_TYPEMASK) == MB_YESNO && !record.confirmationAsked) {
             record.confirmationAsked = true;
             record.confirmed = box.answer == IDYES;
         }
     }
-    // The make is over (or hung): what the dialog recorded of it.
-    const MakeResult& made = static_cast<CMakeDiskDlg*>(theApp.m_pMainWnd)->m_lastMake;
-    record.failedPhase = made.FailedPhase();
-    record.completed = made.Completed();
     record.filesWritten = progress.FilesWritten();
     record.attributeFailures = progress.AttributeFailures();
 
