@@ -53,8 +53,6 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept { Give(block
 
 namespace bench {
 
-std::size_t HeapBytesHeld() { return held.load(); }
-
 HeapPeak::HeapPeak() : start_(held.load()) { peak.store(start_); }
 
 std::size_t HeapPeak::BytesAboveStart() const {

@@ -17,6 +17,4 @@ private:
     std::size_t start_;
 };
 
-std::size_t HeapBytesHeld();
-
 }  // namespace bench

@@ -1,7 +1,6 @@
 #include "bench/sparse_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bench {
@@ -21,12 +20,6 @@ bool SyncFile(const std::string& path) {
     if (fd < 0) return false;
     bool ok = ::fsync(fd) == 0;
     return ::close(fd) == 0 && ok;
-}
-
-std::uint64_t AllocatedBytes(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return 0;
-    return static_cast<std::uint64_t>(info.st_blocks) * 512;
 }
 
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }

@@ -14,8 +14,6 @@ namespace bench {
 bool MakeSparseFile(const std::string& path, std::uint64_t sizeBytes);
 // Flushes what the page cache holds of the file to the disk below.
 bool SyncFile(const std::string& path);
-// Bytes the file really takes on the disk.
-std::uint64_t AllocatedBytes(const std::string& path);
 void RemoveFile(const std::string& path);
 
 }  // namespace bench

@@ -17,7 +17,6 @@ public:
     // system set the focus.
     virtual bool OnInitDialog();
 
-    UINT TemplateId() const { return m_templateId; }
     CWnd* ParentWindow() const { return m_parentWindow; }
 
 protected:

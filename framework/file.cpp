@@ -20,12 +20,8 @@ bool CFile::Open(const char* path, UINT openFlags) {
     platform::SystemServices& system = platform::Sys();
     platform::Handle handle = system.CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  disposition, FILE_ATTRIBUTE_NORMAL);
-    if (handle == nullptr || handle == kInvalidHandle) {
-        m_lastError = system.GetLastError();
-        return false;
-    }
+    if (handle == nullptr || handle == kInvalidHandle) return false;
     m_handle = handle;
-    m_lastError = 0;
     return true;
 }
 
@@ -37,10 +33,7 @@ bool CFile::Write(const void* data, UINT count) {
     while (left > 0) {
         std::uint32_t written = 0;
         const std::uint32_t chunk = std::min(left, kLargestWrite);
-        if (!system.WriteFile(m_handle, next, chunk, &written) || written == 0) {
-            m_lastError = system.GetLastError();
-            return false;
-        }
+        if (!system.WriteFile(m_handle, next, chunk, &written) || written == 0) return false;
         next += written;
         left -= std::min(written, left);
     }
@@ -51,7 +44,6 @@ bool CFile::Close() {
     if (m_handle == nullptr) return true;
     platform::SystemServices& system = platform::Sys();
     const bool closed = system.CloseHandle(m_handle);
-    if (!closed) m_lastError = system.GetLastError();
     m_handle = nullptr;
     return closed;
 }

@@ -18,17 +18,13 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     // modeCreate | modeWrite: creates the file, truncating one of that
-    // name, for writing only. False when it cannot be opened; the system's
-    // error code is then in LastError().
+    // name, for writing only. False when it cannot be opened.
     bool Open(const char* path, UINT openFlags);
     // Writes all count bytes; false when the system wrote fewer.
     bool Write(const void* data, UINT count);
     // False when the handle could not be closed; the file is closed anyway.
     bool Close();
 
-    std::uint32_t LastError() const { return m_lastError; }
-
 private:
     platform::Handle m_handle = nullptr;
-    std::uint32_t m_lastError = 0;
 };

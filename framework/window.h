@@ -31,8 +31,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     void SetWindowText(const char* text);
     void GetWindowText(CString& text) const;
     // Returns whether the window was disabled before.
@@ -60,7 +58,7 @@ public:
 
     HWND m_hWnd = nullptr;
 
-    // Window-system side of the framework (the backends), not for the parts.
+    // Window-system side of the framework (the backends), not for the dialogs.
     void AttachChild(int id, CWnd* control);
     void DetachAllChildren();
     LRESULT RouteMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -78,10 +78,6 @@ bool IsWindowVisible(HWND window) {
     return ReadWindow(window, false, [](const Window& w) { return (w.style & WS_VISIBLE) != 0; });
 }
 
-UINT WindowStyle(HWND window) {
-    return ReadWindow(window, 0u, [](const Window& w) { return w.style; });
-}
-
 std::vector<std::string> ListItems(HWND listOrCombo) {
     return ReadWindow(listOrCombo, std::vector<std::string>(), [](const Window& w) { return w.items; });
 }
@@ -105,10 +101,6 @@ HICON WindowIcon(HWND window, bool bigIcon) {
 
 std::vector<MenuItem> SystemMenuItems(HWND window) {
     return ReadWindow(window, std::vector<MenuItem>(), [](const Window& w) { return w.systemMenu; });
-}
-
-int UpdateCount(HWND window) {
-    return ReadWindow(window, 0, [](const Window& w) { return w.updateCount; });
 }
 
 std::vector<DrawnIcon> DrawnIcons(HWND window) {

@@ -42,9 +42,6 @@ public:
 // The operator in force (the caller keeps ownership). Without one, boxes
 // with an OK button are answered OK and any other box No (or Cancel).
 void SetOperator(Operator* op);
-// The caption of message boxes when the application object names none
-// (default: the program's file name without folder and extension).
-void SetDefaultApplicationName(std::string name);
 
 struct MenuItem {
     UINT flags;  // MF_STRING or MF_SEPARATOR
@@ -68,14 +65,12 @@ HWND DialogItem(HWND dialog, int id);
 std::string WindowText(HWND window);
 bool IsWindowEnabled(HWND window);
 bool IsWindowVisible(HWND window);
-UINT WindowStyle(HWND window);
 std::vector<std::string> ListItems(HWND listOrCombo);
 int CurrentSelection(HWND combo);
 int CheckState(HWND button);
 UINT StaticIconId(HWND iconStatic);
 HICON WindowIcon(HWND window, bool bigIcon);
 std::vector<MenuItem> SystemMenuItems(HWND window);
-int UpdateCount(HWND window);
 std::vector<DrawnIcon> DrawnIcons(HWND window);
 
 // Acting as the operator. Each posts what the window system would post and

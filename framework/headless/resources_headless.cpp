@@ -7,7 +7,6 @@
 #include <string>
 
 #include "framework/backend.h"
-#include "framework/headless/window_system.h"
 #include "framework/resource_data.h"
 
 namespace {
@@ -26,8 +25,6 @@ bool LoadStringResource(UINT id, std::string& text) {
 }
 
 std::string DefaultApplicationName() {
-    std::string overridden = headless::detail::ApplicationNameOverride();
-    if (!overridden.empty()) return overridden;
     std::array<char, kPathBufferSize> path{};
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
     if (length <= 0) return "MakeVORNDisk";

@@ -37,10 +37,7 @@ bool CWnd::IsWindowEnabled() const {
     return window != nullptr && (window->style & WS_DISABLED) == 0;
 }
 
-void CWnd::UpdateWindow() {
-    std::lock_guard lock(WindowsMutex());
-    if (Window* window = FindWindowRecord(m_hWnd)) ++window->updateCount;
-}
+void CWnd::UpdateWindow() {}
 
 void CWnd::Invalidate(bool) {}
 

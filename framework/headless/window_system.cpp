@@ -33,8 +33,6 @@ std::map<HWND, Window> windows;
 std::uintptr_t nextHandle = kFirstHandle;
 
 std::atomic<Operator*> currentOperator{nullptr};
-std::mutex nameMutex;
-std::string applicationName;
 
 thread_local std::shared_ptr<MessageQueue> threadQueue;
 
@@ -217,11 +215,6 @@ void RunPendingMessages() {
 
 Operator* CurrentOperator() { return currentOperator.load(); }
 
-std::string ApplicationNameOverride() {
-    std::lock_guard lock(nameMutex);
-    return applicationName;
-}
-
 HMENU MenuHandleOf(HWND window) {
     return reinterpret_cast<HMENU>(reinterpret_cast<std::uintptr_t>(window) + kMenuOffset);
 }
@@ -240,10 +233,5 @@ HWND WindowOfDeviceContext(HDC context) {
 namespace headless {
 
 void SetOperator(Operator* op) { detail::currentOperator.store(op); }
-
-void SetDefaultApplicationName(std::string name) {
-    std::lock_guard lock(detail::nameMutex);
-    detail::applicationName = std::move(name);
-}
 
 }  // namespace headless

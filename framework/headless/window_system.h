@@ -60,7 +60,6 @@ struct Window {
     bool iconic = false;
     int clientWidth = 0;
     int clientHeight = 0;
-    int updateCount = 0;
     std::vector<DrawnIcon> drawnIcons;
 
     bool modalEnded = false;
@@ -89,7 +88,6 @@ void RunModalLoop(HWND dialog);
 void RunPendingMessages();
 
 Operator* CurrentOperator();
-std::string ApplicationNameOverride();
 
 // The handle value a window's system menu and its paint context carry.
 HMENU MenuHandleOf(HWND window);
