@@ -1,5 +1,5 @@
 // What the common framework code asks of the backend it is linked with
-// (win32 or headless). Not for the parts.
+// (win32 or headless). Not for the dialogs.
 #pragma once
 
 #include <string>

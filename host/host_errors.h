@@ -1,5 +1,5 @@
-// Linux errno values as the Windows error codes the parts expect from the
-// system calls they make.
+// Linux errno values as the Windows error codes the channel and the worker
+// expect from the system calls they make.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-// What the parts need of the operating system, as a thin mirror of the Win32
-// calls they make. One backend is installed per process:
+// What the dialog, the builder, the channel and the worker need of the
+// operating system, as a thin mirror of the Win32 calls they make. One
+// backend is installed per process:
 //   win32 - the real API (the Windows program),
 //   host  - Linux: image files and removable USB disks (the command line),
 //   sim   - the scripted PC of the tests.
@@ -104,7 +105,7 @@ public:
 };
 
 // The backend in force. Installing is done once by the entry point (or a
-// test fixture) before any part runs; the caller keeps ownership.
+// test fixture) before the program's code runs; the caller keeps ownership.
 SystemServices& Sys();
 void InstallSystemServices(SystemServices* services);
 

@@ -1,5 +1,6 @@
-// Windows types, structures and constants that the part folders use, under
-// their published names, without <windows.h>.
+// Windows types, structures and constants that the dialog, the builder, the
+// channel and the worker use, under their published names, without
+// <windows.h>.
 //
 // Structures live in namespace platform so that they never clash with the
 // real ones where a win32 backend file includes <windows.h>; their layouts

@@ -62,7 +62,7 @@ VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, nFileSizeHigh);
 VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, nFileSizeLow);
 VORN_SAME_MEMBER(platform::WIN32_FIND_DATAA, ::WIN32_FIND_DATAA, cFileName);
 
-// The control codes the parts send.
+// The control codes the channel and the worker send.
 static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == 0x4D014);
 static_assert(FSCTL_LOCK_VOLUME == 0x90018);
 static_assert(FSCTL_UNLOCK_VOLUME == 0x9001C);

@@ -20,7 +20,7 @@ std::vector<Command> FatCommands(std::uint32_t first, std::uint32_t sectors) {
     return commands;
 }
 
-TEST_F(BuildSequenceTest, Fat16WorkedExampleTakesSevenCommandsAndFourReads) {
+TEST_F(BuildSequenceTest, A2GbStickTakesSevenWritesAndFourReads) {
     Plug(kFat16Sectors);
     CFatDiskBuilder builder = MakeBuilder();
     ASSERT_TRUE(builder.Setup(kFat16Sectors, "USBHDDBOOT", true)) << builder.m_errorText;
@@ -36,7 +36,7 @@ TEST_F(BuildSequenceTest, Fat16WorkedExampleTakesSevenCommandsAndFourReads) {
     ExpectReleasedAfterLock();
 }
 
-TEST_F(BuildSequenceTest, Fat32WorkedExampleWritesBothFatsInFullAndTheRootCluster) {
+TEST_F(BuildSequenceTest, A4GbStickGetsBothFat32FatsInFullAndTheRootCluster) {
     Plug(kFat32Sectors);
     CFatDiskBuilder builder = MakeBuilder();
     ASSERT_TRUE(builder.Setup(kFat32Sectors, "USBHDDBOOT", true)) << builder.m_errorText;

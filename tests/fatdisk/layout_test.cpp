@@ -1,5 +1,6 @@
-// Geometry and FAT layout: the worked examples, the refused capacities, the
-// FAT16 cluster bound and the settings of the layout modes.
+// Geometry and FAT layout: known sticks and the capacities where the layout
+// changes, the refused capacities, the FAT16 cluster bound and the settings
+// of the layout modes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -42,9 +43,9 @@ struct LayoutCase {
 
 std::ostream& operator<<(std::ostream& out, const LayoutCase& c) { return out << c.name; }
 
-class WorkedExample : public testing::TestWithParam<LayoutCase> {};
+class KnownLayout : public testing::TestWithParam<LayoutCase> {};
 
-TEST_P(WorkedExample, GivesTheLayoutOfTheTable) {
+TEST_P(KnownLayout, HasItsGeometryAndFatLayout) {
     const LayoutCase& c = GetParam();
     CFatDiskBuilder builder('E');
     Apply(builder, c.settings);
@@ -68,23 +69,23 @@ TEST_P(WorkedExample, GivesTheLayoutOfTheTable) {
     EXPECT_EQ(builder.m_volumeLabel, "USBHDDBOOT");
 }
 
-// The system's own case: mode 0, every other setting at its default.
+// Mode 0, as the dialog makes every disk, every other setting at its default.
 INSTANTIATE_TEST_SUITE_P(
-    ModeZero, WorkedExample,
+    ModeZero, KnownLayout,
     testing::Values(
-        LayoutCase{"smallest_8401", 8401, {}, true, 32, 16, 2, 17, 6, 32, 72, 104},
-        LayoutCase{"last_32_per_track_32767", 32767, {}, true, 32, 63, 4, 32, 6, 32, 102, 134},
-        LayoutCase{"first_63_per_track_32768", 32768, {}, true, 63, 32, 4, 32, 6, 63, 102, 165},
-        LayoutCase{"fat16_1000000", 1000000, {}, true, 63, 992, 16, 245, 6, 63, 528, 591},
-        LayoutCase{"fat16_3915776", 3915776, {}, true, 63, 3884, 64, 239, 6, 63, 516, 579},
-        LayoutCase{"largest_fat16_4194304", 4194304, {}, true, 63, 4161, 64, 256, 6, 63, 550, 613},
-        LayoutCase{"smallest_fat32_4194305", 4194305, {}, false, 63, 4161, 8, 4088, 32, 63, 8208, 8271},
-        LayoutCase{"fat32_7831552", 7831552, {}, false, 63, 7769, 8, 7634, 32, 63, 15300, 15363},
-        LayoutCase{"fat32_62652416", 62652416, {}, false, 63, 62155, 32, 15289, 32, 63, 30610, 30673}),
+        LayoutCase{"smallest_volume_8401", 8401, {}, true, 32, 16, 2, 17, 6, 32, 72, 104},
+        LayoutCase{"last_with_32_sectors_per_track_32767", 32767, {}, true, 32, 63, 4, 32, 6, 32, 102, 134},
+        LayoutCase{"first_with_63_sectors_per_track_32768", 32768, {}, true, 63, 32, 4, 32, 6, 63, 102, 165},
+        LayoutCase{"fat16_half_gigabyte_1000000", 1000000, {}, true, 63, 992, 16, 245, 6, 63, 528, 591},
+        LayoutCase{"fat16_2GB_stick_3915776", 3915776, {}, true, 63, 3884, 64, 239, 6, 63, 516, 579},
+        LayoutCase{"largest_fat16_volume_4194304", 4194304, {}, true, 63, 4161, 64, 256, 6, 63, 550, 613},
+        LayoutCase{"smallest_fat32_volume_4194305", 4194305, {}, false, 63, 4161, 8, 4088, 32, 63, 8208, 8271},
+        LayoutCase{"fat32_4GB_stick_7831552", 7831552, {}, false, 63, 7769, 8, 7634, 32, 63, 15300, 15363},
+        LayoutCase{"fat32_32GB_stick_62652416", 62652416, {}, false, 63, 62155, 32, 15289, 32, 63, 30610, 30673}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    OtherModesAndSettings, WorkedExample,
+    OtherModesAndSettings, KnownLayout,
     testing::Values(
         LayoutCase{"fat16_mode1", 1000000, {.mode = 1}, true, 63, 992, 16, 245, 6, 0, 528, 528},
         LayoutCase{"fat16_mode2", 1000000, {.mode = 2}, true, 63, 992, 16, 245, 6, 7664, 528, 8192},
