@@ -39,7 +39,6 @@ void ConsoleOperator::PrintLinesOf(HWND logList) {
         log_ = logList;
         pending = std::move(unwatched_[logList]);
         unwatched_.clear();
-        logLines_ = pending;
     }
     for (const std::string& line : pending) console_.Line(kLogPrefix + OutputLine(line));
 }
@@ -47,11 +46,6 @@ void ConsoleOperator::PrintLinesOf(HWND logList) {
 std::vector<ConsoleOperator::Box> ConsoleOperator::Boxes() const {
     std::lock_guard lock(mutex_);
     return boxes_;
-}
-
-std::vector<std::string> ConsoleOperator::LogLines() const {
-    std::lock_guard lock(mutex_);
-    return logLines_;
 }
 
 void ConsoleOperator::ListChanged(HWND list, const std::string* addedText) {
@@ -66,11 +60,7 @@ void ConsoleOperator::ListChanged(HWND list, const std::string* addedText) {
             }
             return;
         }
-        if (addedText == nullptr) {
-            logLines_.clear();
-            return;
-        }
-        logLines_.push_back(*addedText);
+        if (addedText == nullptr) return;
     }
     console_.Line(kLogPrefix + OutputLine(*addedText));
 }

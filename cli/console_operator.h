@@ -31,8 +31,6 @@ public:
         int answer;
     };
     std::vector<Box> Boxes() const;
-    // Every line the log has shown, in order, from its last emptying on.
-    std::vector<std::string> LogLines() const;
 
     int AnswerMessageBox(const headless::MessageBoxRequest& box) override;
     void ListChanged(HWND list, const std::string* addedText) override;
@@ -45,7 +43,6 @@ private:
     mutable std::mutex mutex_;
     HWND log_ = nullptr;
     std::map<HWND, std::vector<std::string>> unwatched_;  // lines of lists before PrintLinesOf
-    std::vector<std::string> logLines_;
     std::vector<Box> boxes_;
 };
 

@@ -15,5 +15,6 @@ inline constexpr int kExitReadBack = 7;        // reading it back failed
 inline constexpr int kExitDeviceIdentity = 8;  // the disk's device instance ID was not found
 inline constexpr int kExitDriveLost = 9;       // the drive did not come back after the restart
 inline constexpr int kExitPayload = 10;        // not all eight payload files were written whole
+inline constexpr int kExitNotRemounted = 11;   // the drive came back without the new volume: no file written
 
 }  // namespace cli

@@ -21,6 +21,7 @@
 #include "host/removable_disks.h"
 #include "host/terminal.h"
 #include "res/resource_ids.h"
+#include "ui/make_disk_dlg.h"
 
 namespace cli {
 
@@ -184,15 +185,17 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
         record.ended = ended;
     }
     console.SetProgress("");
-    record.log = op.LogLines();
     for (const ConsoleOperator::Box& box : op.Boxes()) {
-        record.boxes.push_back(box.text);
         if ((box.type & MB_TYPEMASK) == MB_YESNO && !record.confirmationAsked) {
             record.confirmationAsked = true;
             record.confirmed = box.answer == IDYES;
         }
     }
     record.filesWritten = progress.FilesWritten();
+    // The make is over (or hung): what the dialog recorded of it.
+    const MakeResult& made = static_cast<CMakeDiskDlg*>(theApp.m_pMainWnd)->m_lastMake;
+    record.failedPhase = made.FailedPhase();
+    record.completed = made.Completed();
     record.attributeFailures = progress.AttributeFailures();
 
     if (!headless::CloseDialog(dialog)) {

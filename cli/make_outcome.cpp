@@ -8,39 +8,22 @@ namespace {
 
 constexpr std::size_t kPayloadFileCount = 8;
 
-// The texts by which the make reports each failing phase, in phase order.
-struct FailureText {
-    const char* start;  // a log line or box text that begins with this
+// The exit code of each phase that can fail, and the summary the usage
+// text gives it.
+struct PhaseOutcome {
+    MakePhase phase;
     int exitCode;
-    const char* phase;
+    const char* summary;
 };
-constexpr FailureText kFailureTexts[] = {
-    {"Issue GetCapacity CMD Fail", kExitCapacity, "reading the capacity failed"},
-    {"Can't get Devive GetCapacity", kExitCapacity, "reading the capacity failed"},
-    {"Capacity = 0", kExitCapacity, "the disk reports no capacity"},
-    {"Sector Size Not Supported", kExitCapacity, "the disk's sector size is not 512 bytes"},
-    {"Build FAT Fail-", kExitBuild, "building the file system failed"},
-    {"Compare FAT Fail-", kExitReadBack, "reading the file system back failed"},
-    {"Get Disk ID Fail", kExitDeviceIdentity, "the disk's device identity was not found"},
-    {"Can't find Device after Restart", kExitDriveLost, "the disk did not come back after its restart"},
-    {"Get File-", kExitPayload, "a payload file could not be read from the program"},
-    {"open save File Failed", kExitPayload, "a payload file could not be created on the disk"},
-    {"write save File Failed", kExitPayload, "a payload file could not be written whole"},
+constexpr PhaseOutcome kPhaseOutcomes[] = {
+    {MakePhase::kCapacity, kExitCapacity, "reading the capacity failed, or the capacity cannot be used"},
+    {MakePhase::kBuild, kExitBuild, "building the file system failed"},
+    {MakePhase::kReadBack, kExitReadBack, "reading the file system back failed"},
+    {MakePhase::kDeviceIdentity, kExitDeviceIdentity, "the disk's device identity was not found"},
+    {MakePhase::kDriveBack, kExitDriveLost, "the disk did not come back after its restart"},
+    {MakePhase::kRemount, kExitNotRemounted, "the drive came back without the new file system: no file was written"},
+    {MakePhase::kPayload, kExitPayload, "not all eight payload files were written"},
 };
-constexpr const char* kDoneStart = "Done. Total time spent";
-
-bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
-
-const FailureText* FirstFailure(const MakeRecord& record) {
-    for (const FailureText& failure : kFailureTexts) {
-        for (const std::vector<std::string>* texts : {&record.log, &record.boxes}) {
-            for (const std::string& text : *texts) {
-                if (StartsWith(text, failure.start)) return &failure;
-            }
-        }
-    }
-    return nullptr;
-}
 
 }  // namespace
 
@@ -48,10 +31,10 @@ MakeOutcome JudgeMake(const MakeRecord& record) {
     if (!record.ended) return {kExitProgramFailed, "the program did not run the make to its end"};
     if (!record.confirmationAsked) return {kExitProgramFailed, "the make did not start (no confirmation was asked)"};
     if (!record.confirmed) return {kExitDeclined, "answered No: nothing was written"};
-    if (const FailureText* failure = FirstFailure(record)) return {failure->exitCode, failure->phase};
-    bool done = false;
-    for (const std::string& line : record.log) done = done || StartsWith(line, kDoneStart);
-    if (!done) return {kExitProgramFailed, "the make ended without its completion line"};
+    for (const PhaseOutcome& outcome : kPhaseOutcomes) {
+        if (outcome.phase == record.failedPhase) return {outcome.exitCode, outcome.summary};
+    }
+    if (!record.completed) return {kExitProgramFailed, "the make ended without its completion line"};
     if (record.filesWritten < kPayloadFileCount) {
         return {kExitPayload, "only " + std::to_string(record.filesWritten) + " of the 8 payload files were written"};
     }

@@ -1,10 +1,11 @@
-// Which phase of a make failed, from what the make showed: its log lines,
-// its message boxes and the payload files the backend made whole.
+// Which phase of a make failed, from what the dialog recorded of it and
+// what the backend saw: the payload files it made whole.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <vector>
+
+#include "ui/make_result.h"
 
 namespace cli {
 
@@ -12,8 +13,8 @@ struct MakeRecord {
     bool ended = false;                // the dialog closed after the make
     bool confirmationAsked = false;
     bool confirmed = false;            // answered Yes
-    std::vector<std::string> log;      // as the log list holds them
-    std::vector<std::string> boxes;    // every message box text
+    MakePhase failedPhase = MakePhase::kNone;  // the dialog's record: the first phase that failed
+    bool completed = false;            // the worker posted its completion line
     std::size_t filesWritten = 0;      // distinct payload files made whole
     std::size_t attributeFailures = 0;
 };

@@ -6,8 +6,11 @@
 #include "platform/system_services.h"
 #include "ui/drive_roots.h"
 #include "ui/make_disk_dlg.h"
+#include "ui/operator_texts.h"
 
 namespace {
+
+using namespace texts;
 
 constexpr int kRestartAttempts = 3;
 constexpr std::uint32_t kPollIntervalMs = 1000;
@@ -17,8 +20,6 @@ constexpr int kMaxPolls = 60;
 constexpr std::uint32_t kSettleMs = 1000;
 constexpr std::uint32_t kBetweenFilesMs = 500;
 constexpr double kSecondsPerTick = 0.001;
-constexpr const char* kDeviceLostText = "Can't find Device after Restart !!!";
-constexpr const char* kDoneFormat = "Done. Total time spent = %2.1f seconds \r";
 
 // True when the drive list offers letter again as a removable drive.
 bool DriveIsBack(int letter) {
@@ -35,6 +36,13 @@ bool WaitForDrive(int letter) {
         if (DriveIsBack(letter)) return true;
     }
     return false;
+}
+
+// The phase failed: boxed, then logged.
+void Fail(CMakeDiskDlg& dialog, MakePhase phase, const CString& text) {
+    dialog.m_lastMake.Fail(phase);
+    AfxMessageBox(text, MB_OK);
+    dialog.AppendLog(dialog.m_logList, text);
 }
 
 // The make is over: the controls come back before the busy flag clears, so
@@ -62,8 +70,7 @@ UINT MakeDiskWorker(LPVOID parameter) {
     }
 
     if (!WaitForDrive(dialog.m_driveLetter)) {
-        AfxMessageBox(kDeviceLostText, MB_OK);
-        dialog.AppendLog(dialog.m_logList, kDeviceLostText);
+        Fail(dialog, MakePhase::kDriveBack, kDeviceLostText);
         EndMake(dialog);
         return 1;
     }
@@ -82,6 +89,7 @@ UINT MakeDiskWorker(LPVOID parameter) {
     char* text = CopyToHeap(line);
     // A text the dialog never receives is not the dialog's to free.
     if (!dialog.PostMessage(WM_LOG_TEXT, kLogTextWParam, reinterpret_cast<LPARAM>(text))) delete[] text;
+    dialog.m_lastMake.Complete();
     EndMake(dialog);
     return 1;
 }

@@ -3,21 +3,22 @@
 #include "payload/payload_table.h"
 #include "platform/system_services.h"
 #include "ui/make_disk_dlg.h"
+#include "ui/operator_texts.h"
 
-namespace {
-constexpr const char* kModuleFailedText = "Get File-GetModuleHandle Failed!!!";
-constexpr const char* kFindFailedText = "Get File-FindResource Failed!!!";
-constexpr const char* kLoadFailedText = "Get File-LoadResource Failed!!!";
-constexpr const char* kLockFailedText = "Get File-LockResource Failed!!!";
-constexpr const char* kOpenFailedText = "open save File Failed!!!";
-constexpr const char* kWriteFailedText = "write save File Failed!!!";
-}  // namespace
+using namespace texts;
 
 bool CMakeDiskDlg::InstallPayloadFile(CString typeName, unsigned id) {
     platform::SystemServices& system = platform::Sys();
+    // The resource failed: logged, then boxed.
     auto report = [this](const char* text) {
+        m_lastMake.Fail(MakePhase::kPayload);
         AppendLog(m_logList, text);
         AfxMessageBox(text, MB_OK, 0);
+    };
+    // The file on the disk failed: logged only.
+    auto logOnly = [this](const char* text) {
+        m_lastMake.Fail(MakePhase::kPayload);
+        AppendLog(m_logList, text);
     };
 
     platform::Module module = system.GetModuleHandleA(nullptr);
@@ -49,7 +50,7 @@ bool CMakeDiskDlg::InstallPayloadFile(CString typeName, unsigned id) {
 
     CFile file;
     if (!file.Open(path, CFile::modeCreate | CFile::modeWrite)) {
-        AppendLog(m_logList, kOpenFailedText);
+        logOnly(kOpenFailedText);
         return false;
     }
     // A file cut short by a failed write or close is not on the volume as
@@ -57,7 +58,7 @@ bool CMakeDiskDlg::InstallPayloadFile(CString typeName, unsigned id) {
     const bool written = file.Write(data, size);
     const bool closed = file.Close();
     if (!written || !closed) {
-        AppendLog(m_logList, kWriteFailedText);
+        logOnly(kWriteFailedText);
         return false;
     }
 

@@ -3,12 +3,13 @@
 #include "ui/device_answers.h"
 #include "ui/drive_roots.h"
 #include "ui/make_disk_dlg.h"
+#include "ui/operator_texts.h"
 
 namespace {
 
+using namespace texts;
+
 constexpr const char* kEntryFormat = "%s ";
-constexpr const char* kInquiryFailedText = "Issue Inquiry CMD Fail !!!";
-constexpr const char* kNoIdentificationText = "Can't get Devive Info.";
 
 // The controls that EnableControls switches, in order.
 constexpr UINT kSwitchedControls[] = {IDC_DRIVE_COMBO, IDC_MAKE_BUTTON, IDC_ZIP_RADIO, IDC_HDD_RADIO,

@@ -2,18 +2,16 @@
 #include "ui/make_disk_dlg.h"
 
 #include "res/resource_ids.h"
+#include "ui/operator_texts.h"
 
 namespace {
 
-constexpr const char* kTitleFormat = "Korvane Make VORN Disk Tool V%d.%02d ";
+using namespace texts;
+
 constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 3;
-constexpr const char* kFirmwareFormat = "Firmware Version: %s";
 // The firmware the program is made for; compiled in, never read from a device.
 constexpr const char* kFirmwareVersion = "R4TQZX18";
-constexpr const char* kNoDeviceText = "Can't detect any Device !";
-constexpr const char* kInstructionSelect = "1.Select Working Device.";
-constexpr const char* kInstructionMake = "2.Click Make Button to Build VORN Disk.";
 
 }  // namespace
 

@@ -10,24 +10,12 @@
 #include "payload/make_disk_worker.h"
 #include "ui/device_answers.h"
 #include "ui/make_disk_dlg.h"
+#include "ui/operator_texts.h"
 
 namespace {
 
-constexpr const char* kConfirmFormat =
-    "Current Choose is device %s,If yes,all data will be disappear, Are you sure?";
-constexpr const char* kNoDeviceSelectedText = "No Device Selected !";
-constexpr const char* kCapacityCommandFailedText = "Issue GetCapacity CMD Fail !!!";
-constexpr const char* kCapacityFailedLogText = "Can't get Devive GetCapacity.";
-constexpr const char* kTotalSectorFormat = "'%s' Total Sector = %u";
-constexpr const char* kZeroCapacityText = "Capacity = 0 !!!";
-constexpr const char* kZeroCapacityLogText = "Capacity = 0 !!!.";
-constexpr const char* kSectorSizeText = "Sector Size Not Supported !!!";
-constexpr const char* kBuildFailedFormat = "Build FAT Fail-%s";
-constexpr const char* kBuildTimeFormat = "Build FAT = %2.1f seconds \r";
-constexpr const char* kCompareFailedFormat = "Compare FAT Fail-%s";
-constexpr const char* kCompareTimeFormat = "Compare FAT = %2.1f seconds \r";
-constexpr const char* kDiskIdFailedText = "Get Disk ID Fail";
-constexpr const char* kBusyText = "Making VORN Disk, please wait !";
+using namespace texts;
+
 constexpr const char* kZipLabel = "USBZIPBOOT";
 constexpr const char* kHddLabel = "USBHDDBOOT";
 
@@ -38,6 +26,7 @@ constexpr double kSecondsPerTick = 0.001;
 void CMakeDiskDlg::OnMake() {
     EnableControls(false);
     m_busy = true;
+    m_lastMake.Start();
     ClearLog(m_logList);
 
     platform::SystemServices& system = platform::Sys();
@@ -46,9 +35,12 @@ void CMakeDiskDlg::OnMake() {
         EnableControls(true);
         UpdateWindow();
     };
-    auto boxAndLog = [this](const CString& box, const CString& log) {
+    // The phase failed: box, then log, then back to idle.
+    auto fail = [this, &giveUp](MakePhase phase, const CString& box, const CString& log) {
+        m_lastMake.Fail(phase);
         AfxMessageBox(box, MB_OK);
         AppendLog(m_logList, log);
+        giveUp();
     };
 
     // With the combo box's text edited, no entry is selected: there is no
@@ -71,8 +63,7 @@ void CMakeDiskDlg::OnMake() {
 
     std::fill(m_response, m_response + scsi::kReadCapacityDataLength, std::uint8_t{0});
     if (m_channel.ReadCapacity(static_cast<char>(m_driveLetter), m_response)) {
-        boxAndLog(kCapacityCommandFailedText, kCapacityFailedLogText);
-        giveUp();
+        fail(MakePhase::kCapacity, kCapacityCommandFailedText, kCapacityFailedLogText);
         return;
     }
     const Capacity capacity = DecodeCapacity(m_response);
@@ -80,15 +71,13 @@ void CMakeDiskDlg::OnMake() {
     message.Format(kTotalSectorFormat, static_cast<const char*>(entry), totalSectors);
     AppendLog(m_logList, message);
     if (totalSectors == 0) {
-        boxAndLog(kZeroCapacityText, kZeroCapacityLogText);
-        giveUp();
+        fail(MakePhase::kCapacity, kZeroCapacityText, kZeroCapacityLogText);
         return;
     }
     // The layout is made of 512-byte sectors; on any other sector size it
     // would be garbage.
     if (capacity.blockLength != scsi::kSectorSize) {
-        boxAndLog(kSectorSizeText, kSectorSizeText);
-        giveUp();
+        fail(MakePhase::kCapacity, kSectorSizeText, kSectorSizeText);
         return;
     }
 
@@ -100,8 +89,7 @@ void CMakeDiskDlg::OnMake() {
     m_phaseClock = system.clock();
     if (!builder.Setup(totalSectors, label, true)) {
         message.Format(kBuildFailedFormat, builder.m_errorText.c_str());
-        boxAndLog(message, message);
-        giveUp();
+        fail(MakePhase::kBuild, message, message);
         return;
     }
     m_endClock = system.clock();
@@ -115,8 +103,7 @@ void CMakeDiskDlg::OnMake() {
     builder.Setup(totalSectors, readBackLabel.Text(), false);
     if (!builder.VerifyDisk()) {
         message.Format(kCompareFailedFormat, builder.m_errorText.c_str());
-        boxAndLog(message, message);
-        giveUp();
+        fail(MakePhase::kReadBack, message, message);
         return;
     }
     m_endClock = system.clock();
@@ -125,8 +112,7 @@ void CMakeDiskDlg::OnMake() {
     AppendLog(m_logList, message);
 
     if (!QueryDeviceInstanceId()) {
-        boxAndLog(kDiskIdFailedText, kDiskIdFailedText);
-        giveUp();
+        fail(MakePhase::kDeviceIdentity, kDiskIdFailedText, kDiskIdFailedText);
         return;
     }
 

@@ -27,6 +27,7 @@ struct FailureCase {
     std::vector<std::string> logBefore;  // lines ahead of the failure line
     std::string logLine;                 // empty: the same as the box
     bool anyWrite;                       // whether WRITE(10) reached the disk
+    MakePhase phase;                     // as the dialog records it
 };
 
 class MakeFailureTest : public MakeFixture, public ::testing::WithParamInterface<FailureCase> {};
@@ -57,6 +58,8 @@ TEST_P(MakeFailureTest, BoxesLogsAndReturnsToIdle) {
     std::vector<std::string> expectedLog = failure.logBefore;
     expectedLog.push_back((failure.logLine.empty() ? boxes[1] : failure.logLine) + "\n");
     EXPECT_EQ(LogLines(), expectedLog);
+    EXPECT_EQ(Dialog().m_lastMake.FailedPhase(), failure.phase);
+    EXPECT_FALSE(Dialog().m_lastMake.Completed());
 
     EXPECT_EQ(CountOf(*disk_, kOpWrite10) > 0, failure.anyWrite);
     EXPECT_EQ(System().ClassDevsCallCount(), 0u) << "the worker must not start";
@@ -79,23 +82,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"ReadCapacityFails", kSmallStickSectors, 512,
                     [](platform::SimSystem&, EmulatedScsiDisk& disk) { disk.InjectFault(FaultOn(kOpReadCapacity10)); },
-                    "Issue GetCapacity CMD Fail !!!", {}, "Can't get Devive GetCapacity.", false},
+                    "Issue GetCapacity CMD Fail !!!", {}, "Can't get Devive GetCapacity.", false, MakePhase::kCapacity},
         // The last address 0xFFFFFFFF wraps the sector count to 0.
         FailureCase{"CapacityWrapsToZero", 0x100000000ull, 512, [](platform::SimSystem&, EmulatedScsiDisk&) {},
-                    "Capacity = 0 !!!", {"'E:\\ ' Total Sector = 0\n"}, "Capacity = 0 !!!.", false},
+                    "Capacity = 0 !!!", {"'E:\\ ' Total Sector = 0\n"}, "Capacity = 0 !!!.", false, MakePhase::kCapacity},
         FailureCase{"SectorsOf4096Bytes", kSmallStickSectors, 4096, [](platform::SimSystem&, EmulatedScsiDisk&) {},
-                    "Sector Size Not Supported !!!", {kTotalLine}, "", false},
+                    "Sector Size Not Supported !!!", {kTotalLine}, "", false, MakePhase::kCapacity},
         FailureCase{"BuildFails", kSmallStickSectors, 512,
                     [](platform::SimSystem&, EmulatedScsiDisk& disk) { disk.InjectFault(FaultOn(kOpWrite10)); },
-                    "Build FAT Fail-", {kTotalLine}, "", true},
+                    "Build FAT Fail-", {kTotalLine}, "", true, MakePhase::kBuild},
         FailureCase{"ReadBackFails", kSmallStickSectors, 512,
                     [](platform::SimSystem&, EmulatedScsiDisk& disk) { disk.InjectFault(FaultOn(kOpRead10)); },
-                    "Compare FAT Fail-", {kTotalLine, kBuildLine}, "", true},
+                    "Compare FAT Fail-", {kTotalLine, kBuildLine}, "", true, MakePhase::kReadBack},
         FailureCase{"DeviceNumberFails", kSmallStickSectors, 512,
                     [](platform::SimSystem& system, EmulatedScsiDisk&) {
                         system.Volumes().FailControl('E', IOCTL_STORAGE_GET_DEVICE_NUMBER, ERROR_INVALID_PARAMETER, 0);
                     },
-                    "Get Disk ID Fail", {kTotalLine, kBuildLine, kCompareLine}, "", true}),
+                    "Get Disk ID Fail", {kTotalLine, kBuildLine, kCompareLine}, "", true, MakePhase::kDeviceIdentity}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MakeFixture, NoSelectedEntryIsRefusedBeforeAnythingIsSent) {
@@ -149,6 +152,7 @@ TEST_F(MakeFixture, ADriveThatNeverReturnsEndsTheMakeAfterSixtyPolls) {
     const std::vector<std::string> boxes = op_.BoxTexts();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1], "Can't find Device after Restart !!!");
+    EXPECT_EQ(Dialog().m_lastMake.FailedPhase(), MakePhase::kDriveBack);
     EXPECT_EQ(System().clock(), 60000);
     EXPECT_TRUE(busyAtLastPoll);
     EXPECT_TRUE(System().Files('E').empty());

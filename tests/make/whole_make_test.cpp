@@ -75,6 +75,8 @@ TEST_P(WholeMakeTest, BuildsTheDiskAndInstallsTheEightFiles) {
     EXPECT_EQ(Dialog().m_startClock, 0);
     EXPECT_EQ(Dialog().m_endClock, 5500);
     EXPECT_DOUBLE_EQ(Dialog().m_elapsedSeconds, 5.5);
+    EXPECT_EQ(Dialog().m_lastMake.FailedPhase(), MakePhase::kNone);
+    EXPECT_TRUE(Dialog().m_lastMake.Completed());
 
     EXPECT_TRUE(busyWhileConfirming);
     EXPECT_TRUE(disabledWhileConfirming);
