@@ -191,11 +191,11 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
             record.confirmed = box.answer == IDYES;
         }
     }
-    record.filesWritten = progress.FilesWritten();
     // The make is over (or hung): what the dialog recorded of it.
     const MakeResult& made = static_cast<CMakeDiskDlg*>(theApp.m_pMainWnd)->m_lastMake;
     record.failedPhase = made.FailedPhase();
     record.completed = made.Completed();
+    record.filesWritten = progress.FilesWritten();
     record.attributeFailures = progress.AttributeFailures();
 
     if (!headless::CloseDialog(dialog)) {

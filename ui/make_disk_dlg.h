@@ -8,8 +8,8 @@
 
 #include "device/scsi_channel.h"
 #include "framework/framework.h"
-
 #include "ui/make_result.h"
+
 // The private message that adds a log line from another thread: wParam is
 // ignored, lParam a NUL-terminated text allocated with new[]; the dialog
 // appends it and frees it.
@@ -54,13 +54,13 @@ public:
 
     int m_driveLetter = 0;
     std::atomic<bool> m_busy{false};
+    // What the last make came to (the command line's exit code).
+    MakeResult m_lastMake;
     CString m_selectedDrive;
     char m_deviceInstanceId[kDeviceInstanceIdLength] = {};
     std::int32_t m_phaseClock = 0;
     std::int32_t m_startClock = 0;
     std::int32_t m_endClock = 0;
-    // What the last make came to (the command line's exit code).
-    MakeResult m_lastMake;
     double m_elapsedSeconds = 0.0;
     CButton m_zipRadio;
     CButton m_hddRadio;

@@ -34,11 +34,11 @@ TEST_P(PayloadFailureTest, SkipsTheFileAndGoesOn) {
     const std::vector<std::string> boxes = op_.BoxTexts();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(std::vector<std::string>(boxes.begin() + 1, boxes.end()), failure.boxes);
-
     // A file that failed is the payload's failure; attributes that could
     // not be set are not.
     EXPECT_EQ(Dialog().m_lastMake.FailedPhase(), failure.logLines.empty() ? MakePhase::kNone : MakePhase::kPayload);
     EXPECT_TRUE(Dialog().m_lastMake.Completed());
+
     for (const ExpectedFile& expected : kExpectedFiles) {
         SCOPED_TRACE(expected.name);
         std::optional<Sim::SimFile> file = System().File('E', expected.name);
