@@ -49,7 +49,8 @@ constexpr std::string_view kUsage =
     "   7  reading the file system back failed\n"
     "   8  the disk's device identity was not found\n"
     "   9  the disk did not come back after its restart\n"
-    "  10  not all eight payload files were written\n";
+    "  10  not all eight payload files were written\n"
+    "  11  the drive came back without the new file system: no file was written\n";
 
 enum class Option { kHelp, kVersion, kList, kPrintLayout, kImage, kDevice, kSectors, kSize, kMode, kYes };
 

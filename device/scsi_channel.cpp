@@ -79,6 +79,12 @@ bool CScsiChannel::UnlockVolume(char) {
                                             &bytesReturned);
 }
 
+bool CScsiChannel::DismountVolume(char) {
+    std::uint32_t bytesReturned = 0;
+    return !platform::Sys().DeviceIoControl(m_hVolume, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0,
+                                            &bytesReturned);
+}
+
 namespace {
 
 // One command through a handle into the record; the status of the send.

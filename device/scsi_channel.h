@@ -27,6 +27,10 @@ public:
     bool CloseVolume();
     bool LockVolume(char driveLetter);
     bool UnlockVolume(char driveLetter);
+    // Dismounts the file system on the held volume, so that the next access
+    // mounts it afresh from what is on the disk then; other handles on the
+    // volume become invalid.
+    bool DismountVolume(char driveLetter);
 
     int SendCommand(char driveLetter, const std::uint8_t* cdb, bool dataIn, void* buffer,
                     std::uint32_t length);

@@ -12,6 +12,7 @@
 #include "fatdisk/fat_disk_builder.h"
 #include "fatdisk/on_disk_format.h"
 #include "fatdisk/volume_label.h"
+#include "platform/system_services.h"
 
 namespace {
 
@@ -22,6 +23,14 @@ constexpr char kReadFailed[] = "Read Data Command Failed";
 constexpr char kAllocateFailed[] = "Allocate Memory Failed";
 constexpr char kReservedTooSmall[] = "Reserved Area Too Small";
 constexpr char kMismatch[] = "Read Back Data Mismatch";
+
+// A freshly plugged stick is often held open for a moment by the desktop
+// (Explorer, AutoPlay, an indexer, a virus scanner), and the lock fails
+// while it is: the lock is tried this many times this far apart (about
+// 4.5 s) before the volume is dismounted, which ends those handles, and
+// locked once more.
+constexpr unsigned kLockAttempts = 10;
+constexpr std::uint32_t kLockRetryMs = 500;
 
 // The FAT32 boot area spans sectors 0 to 7 of the reserved area (boot
 // sector, FSInfo, third boot sector, backups in 6 and 7); a FAT16 volume
@@ -107,6 +116,12 @@ bool CFatDiskBuilder::TakeVolume() {
         m_errorText = kOpenFailed;
         return false;
     }
+    for (unsigned attempt = 1; attempt <= kLockAttempts; ++attempt) {
+        if (!m_channel.LockVolume(m_driveLetter)) return true;
+        if (attempt < kLockAttempts) platform::Sys().Sleep(kLockRetryMs);
+    }
+    // Whatever result: the lock that follows tells whether the volume is free.
+    m_channel.DismountVolume(m_driveLetter);
     if (m_channel.LockVolume(m_driveLetter)) {
         m_channel.CloseVolume();
         m_errorText = kLockFailed;
@@ -115,9 +130,19 @@ bool CFatDiskBuilder::TakeVolume() {
     return true;
 }
 
-bool CFatDiskBuilder::ReleaseVolumeAndFail(const char* errorText) {
+void CFatDiskBuilder::ReleaseVolume() {
+    // The file system mounted before the raw writes still believes in the
+    // old boot sector, FATs and directory, and would place files by them:
+    // dismounted while the lock is held, it is mounted afresh from the disk
+    // at its next use. A failing dismount is not reported here; the worker
+    // checks what the drive shows before it writes a file.
+    m_channel.DismountVolume(m_driveLetter);
     m_channel.UnlockVolume(m_driveLetter);
     m_channel.CloseVolume();
+}
+
+bool CFatDiskBuilder::ReleaseVolumeAndFail(const char* errorText) {
+    ReleaseVolume();
     if (errorText != nullptr) m_errorText = errorText;
     return false;
 }
@@ -193,8 +218,7 @@ bool CFatDiskBuilder::BuildDisk() {
     }
     buffer.Release();
 
-    m_channel.UnlockVolume(m_driveLetter);
-    m_channel.CloseVolume();
+    ReleaseVolume();
     m_builtAreas = std::move(built);
     m_hasBuiltAreas = true;
     return true;
@@ -259,8 +283,7 @@ bool CFatDiskBuilder::VerifyDisk() {
     }
     buffer.Release();
 
-    m_channel.UnlockVolume(m_driveLetter);
-    m_channel.CloseVolume();
+    ReleaseVolume();
     return true;
 }
 

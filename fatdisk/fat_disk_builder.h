@@ -94,11 +94,14 @@ private:
     // followed by zeros. The buffer is cleared after the first command.
     bool WriteArea(std::uint8_t* buffer, std::uint32_t bufferBytes, std::uint32_t areaSectors,
                    std::uint32_t firstLba);
-    // Opens and locks the volume for BuildDisk or VerifyDisk; on failure
-    // nothing stays open and m_errorText says which step failed.
+    // Opens and locks the volume for BuildDisk or VerifyDisk, retrying the
+    // lock and dismounting the volume when it stays held elsewhere; on
+    // failure nothing stays open and m_errorText says which step failed.
     bool TakeVolume();
-    // Releases the volume taken by BuildDisk or VerifyDisk and fails; a null
-    // text keeps the one already in m_errorText.
+    // Dismounts, unlocks and closes the volume taken by TakeVolume.
+    void ReleaseVolume();
+    // Releases the volume and fails; a null text keeps the one already in
+    // m_errorText.
     bool ReleaseVolumeAndFail(const char* errorText);
 
     // What the last successful BuildDisk wrote, so that the read-back

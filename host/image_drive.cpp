@@ -11,9 +11,9 @@
 #include <optional>
 
 #include "fatdisk/on_disk_format.h"
-#include "host/fat_volume_start.h"
 #include "host/mtools_volume.h"
 #include "winmodel/emulated_scsi_disk.h"
+#include "winmodel/fat_volume.h"
 #include "platform/win_types.h"
 #include "winmodel/model_errors.h"
 
@@ -32,19 +32,36 @@ void ReportToolFailure(const std::string& failure) {
     if (failure.back() != '\n') std::cerr << "\n";
 }
 
-// The volume at the offset found when it was mounted.
+// The volume at the offset it was mounted at: files through mtools, what
+// the system reports of it from the image as it is there now.
 class MtoolsMountedVolume : public MountedVolume {
 public:
-    MtoolsMountedVolume(std::shared_ptr<ImageDrive> drive, std::uint64_t offset)
-        : drive_(std::move(drive)), offset_(offset) {}
+    MtoolsMountedVolume(std::shared_ptr<ImageDrive> drive, std::uint32_t firstSector)
+        : drive_(std::move(drive)), firstSector_(firstSector) {}
     std::unique_ptr<MountedFile> Create(const std::string& name, std::uint32_t* error) override;
     std::uint32_t SetAttributes(const std::string& name, std::uint32_t attributes) override {
-        return drive_->SetFileAttributes(offset_, name, attributes);
+        return drive_->SetFileAttributes(Offset(), name, attributes);
+    }
+    std::optional<VolumeInformation> Information() override {
+        std::shared_ptr<FatVolume> volume = ReadVolume();
+        return volume == nullptr ? std::nullopt : volume->Information();
+    }
+    std::optional<std::vector<DirectoryEntry>> ListRoot() override {
+        std::shared_ptr<FatVolume> volume = ReadVolume();
+        return volume == nullptr ? std::nullopt : volume->ListRoot();
     }
 
 private:
+    std::uint64_t Offset() const { return std::uint64_t{firstSector_} * kSectorSize; }
+    std::shared_ptr<FatVolume> ReadVolume() {
+        std::shared_ptr<EmulatedScsiDisk> disk = drive_->Disk();
+        if (disk == nullptr) return nullptr;
+        std::uint32_t error = 0;
+        return FatVolume::Mount(EmulatedDiskDrive::DiskSectors(std::move(disk)), firstSector_, &error);
+    }
+
     std::shared_ptr<ImageDrive> drive_;
-    std::uint64_t offset_;
+    std::uint32_t firstSector_;
 };
 
 // A file buffered in memory and copied into the image when it is closed.
@@ -67,7 +84,7 @@ private:
 
 std::unique_ptr<MountedFile> MtoolsMountedVolume::Create(const std::string& name, std::uint32_t* error) {
     *error = 0;
-    return std::make_unique<BufferedFile>(drive_, offset_, name);
+    return std::make_unique<BufferedFile>(drive_, Offset(), name);
 }
 
 }  // namespace
@@ -121,20 +138,10 @@ std::uint32_t ImageDrive::Restart() {
     return 0;
 }
 
-std::shared_ptr<MountedVolume> ImageDrive::Mount(std::uint32_t* error) {
-    std::shared_ptr<EmulatedScsiDisk> disk = Disk();
-    std::optional<std::uint32_t> start;
-    if (disk != nullptr) {
-        start = FindFatVolumeStart([&](std::uint32_t lba, std::uint8_t* sector) {
-            return disk->ReadBytes(std::uint64_t{lba} * kSectorSize, sector, kSectorSize);
-        });
-    }
-    if (!start) {
-        *error = kErrorUnrecognizedVolume;
-        return nullptr;
-    }
-    *error = 0;
-    return std::make_shared<MtoolsMountedVolume>(shared_from_this(), std::uint64_t{*start} * kSectorSize);
+std::shared_ptr<MountedVolume> ImageDrive::Mount(std::optional<std::uint32_t> volumeStart, std::uint32_t* error) {
+    // The file system must be there to be mounted; mtools then writes into it.
+    if (EmulatedDiskDrive::Mount(volumeStart, error) == nullptr) return nullptr;
+    return std::make_shared<MtoolsMountedVolume>(shared_from_this(), *volumeStart);
 }
 
 std::uint32_t ImageDrive::CommitFile(std::uint64_t offset, const std::string& name, const std::string& bytes) {

@@ -2,7 +2,8 @@
 // behind its raw volume; a restart closes the file and attaches it afresh,
 // the drive being away for a moment; the mounted volume's files are
 // written into the image's FAT with mtools when they are closed, at the
-// volume a system mounting the disk would find (fat_volume_start.h).
+// volume's start as the partition table read last put it; its label,
+// serial number and root directory are read from the image at that start.
 #pragma once
 
 #include <chrono>
@@ -29,8 +30,9 @@ public:
     bool IsPresent() override;
     std::string InstanceId() const override;
     std::uint32_t Restart() override;
-    // The FAT volume on the image; ERROR_UNRECOGNIZED_VOLUME when it holds none.
-    std::shared_ptr<MountedVolume> Mount(std::uint32_t* error) override;
+    // The FAT volume on the image at the volume's start;
+    // ERROR_UNRECOGNIZED_VOLUME when it holds none there.
+    std::shared_ptr<MountedVolume> Mount(std::optional<std::uint32_t> volumeStart, std::uint32_t* error) override;
 
     // Copies the bytes into the volume at the offset as the root file name,
     // and gives a root file its attributes. Return 0 or the error.

@@ -27,11 +27,15 @@
 #include "host/sysfs_disks.h"
 #include "winmodel/model_drive.h"
 
+namespace platform {
+class FatVolume;
+}
+
 namespace platform::host {
 
 class FatMount;
 
-class RealDiskDrive : public ModelDrive {
+class RealDiskDrive : public ModelDrive, public std::enable_shared_from_this<RealDiskDrive> {
 public:
     // How long Restart waits for the disk to come back before it returns.
     static constexpr std::chrono::seconds kRestartWait{30};
@@ -46,14 +50,18 @@ public:
     void ReleaseLock() override;
     bool AllowedUnlocked(const ScsiRequest& request) const override;
     std::uint32_t Restart() override;
-    std::shared_ptr<MountedVolume> Mount(std::uint32_t* error) override;
+    std::shared_ptr<MountedVolume> Mount(std::optional<std::uint32_t> volumeStart, std::uint32_t* error) override;
 
     // The disk's current node ("/dev/sdb"); the name can change with a restart.
     std::string DevicePath() const;
 
+    // The kernel's mount of the first partition, shared while it is used.
+    std::shared_ptr<FatMount> AcquireMount(std::uint32_t* error);
+    // The FAT volume of the first partition as its node reads now.
+    std::shared_ptr<FatVolume> ReadPartitionVolume();
+
 private:
     std::string NodePath(const std::string& name) const;
-    std::shared_ptr<FatMount> AcquireMount(std::uint32_t* error);
 
     const SystemRoots roots_;
     const std::string scsiAddress_;

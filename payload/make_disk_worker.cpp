@@ -1,7 +1,10 @@
 #include "payload/make_disk_worker.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "payload/payload_check.h"
 #include "payload/payload_table.h"
 #include "platform/system_services.h"
 #include "ui/drive_roots.h"
@@ -38,6 +41,23 @@ bool WaitForDrive(int letter) {
     return false;
 }
 
+// Makes the system detect the disk afresh: the device restart, up to three
+// attempts; where that is not had (a 32-bit program on 64-bit Windows is
+// refused it, a vetoed or failed request leaves the disk as it was), the
+// disk is told to read its partition table again, so that the volume the
+// build dismounted comes back as the new one. Neither is reported: what the
+// drive shows afterwards is checked before any file is written.
+void DetectDiskAfresh(CMakeDiskDlg& dialog) {
+    bool wow64 = false;
+    platform::Sys().IsWow64Process(kCurrentProcess, &wow64);
+    if (!wow64) {
+        for (int attempt = 0; attempt < kRestartAttempts; ++attempt) {
+            if (dialog.RestartDevice(dialog.m_deviceInstanceId) != 0) return;
+        }
+    }
+    dialog.UpdateDiskProperties(dialog.m_deviceNumber);
+}
+
 // The phase failed: boxed, then logged.
 void Fail(CMakeDiskDlg& dialog, MakePhase phase, const CString& text) {
     dialog.m_lastMake.Fail(phase);
@@ -65,9 +85,7 @@ UINT MakeDiskWorker(LPVOID parameter) {
     CMakeDiskDlg& dialog = *static_cast<CMakeDiskDlg*>(parameter);
     platform::SystemServices& system = platform::Sys();
 
-    for (int attempt = 0; attempt < kRestartAttempts; ++attempt) {
-        if (dialog.RestartDevice(dialog.m_deviceInstanceId) != 0) break;
-    }
+    DetectDiskAfresh(dialog);
 
     if (!WaitForDrive(dialog.m_driveLetter)) {
         Fail(dialog, MakePhase::kDriveBack, kDeviceLostText);
@@ -76,9 +94,28 @@ UINT MakeDiskWorker(LPVOID parameter) {
     }
     system.Sleep(kSettleMs);
 
+    // Files written through the file system mounted before the build would
+    // be placed by the old layout, over the new one.
+    const char letter = static_cast<char>(dialog.m_driveLetter);
+    if (!ShowsBuiltVolume(letter, dialog.m_volumeLabel)) {
+        Fail(dialog, MakePhase::kRemount, kNotRemountedText);
+        EndMake(dialog);
+        return 1;
+    }
+
+    std::vector<unsigned> written;
     for (std::size_t index = 0; index < kPayloadFiles.size(); ++index) {
         if (index > 0) system.Sleep(kBetweenFilesMs);
-        dialog.InstallPayloadFile(kPayloadFiles[index].typeName, kPayloadFiles[index].id);
+        if (dialog.InstallPayloadFile(kPayloadFiles[index].typeName, kPayloadFiles[index].id)) {
+            written.push_back(kPayloadFiles[index].id);
+        }
+    }
+    // A file that failed has said so already; the written ones are read
+    // back from the root directory.
+    for (const std::string& name : PayloadDifferences(letter, written)) {
+        CString line;
+        line.Format(kFileCheckFormat, name.c_str());
+        Fail(dialog, MakePhase::kPayload, line);
     }
 
     const std::int32_t now = system.clock();

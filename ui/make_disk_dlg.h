@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "device/scsi_channel.h"
 #include "framework/framework.h"
@@ -50,6 +51,10 @@ public:
     int ReadRegistryString(platform::RegKey root, const char* keyPath, const char* valueName, char* buffer,
                            std::uint32_t bufferSize);
     int RestartDevice(const char* deviceInstanceId);
+    // Makes the system read the partition table of the physical disk with
+    // that device number again (IOCTL_DISK_UPDATE_PROPERTIES); true when it
+    // took the request.
+    bool UpdateDiskProperties(std::uint32_t deviceNumber);
     bool InstallPayloadFile(CString typeName, unsigned id);
 
     int m_driveLetter = 0;
@@ -58,6 +63,11 @@ public:
     MakeResult m_lastMake;
     CString m_selectedDrive;
     char m_deviceInstanceId[kDeviceInstanceIdLength] = {};
+    // The disk's device number (\\.\PhysicalDriveN), found with its ID.
+    std::uint32_t m_deviceNumber = 0;
+    // The volume label the build wrote, which the drive must show again
+    // before the worker writes a file.
+    std::string m_volumeLabel;
     std::int32_t m_phaseClock = 0;
     std::int32_t m_startClock = 0;
     std::int32_t m_endClock = 0;

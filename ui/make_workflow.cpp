@@ -84,6 +84,7 @@ void CMakeDiskDlg::OnMake() {
     CFatDiskBuilder builder(static_cast<char>(m_driveLetter));
     builder.m_layoutMode = 0;
     const char* label = m_zipRadio.GetCheck() != BST_UNCHECKED ? kZipLabel : kHddLabel;
+    m_volumeLabel = label;
 
     m_startClock = system.clock();
     m_phaseClock = system.clock();

@@ -1,6 +1,7 @@
 #include "winmodel/emulated_disk_drive.h"
 
 #include "winmodel/emulated_scsi_disk.h"
+#include "winmodel/fat_volume_start.h"
 #include "winmodel/model_errors.h"
 
 namespace platform {
@@ -38,9 +39,29 @@ std::unique_ptr<ScsiTarget> EmulatedDiskDrive::OpenTarget(bool, std::uint32_t* e
     return std::make_unique<DiskTarget>(std::move(disk));
 }
 
-std::shared_ptr<MountedVolume> EmulatedDiskDrive::Mount(std::uint32_t* error) {
-    *error = kErrorUnrecognizedVolume;
-    return nullptr;
+SectorIo EmulatedDiskDrive::DiskSectors(std::shared_ptr<EmulatedScsiDisk> disk) {
+    return [disk = std::move(disk)](std::uint64_t lba, std::uint8_t* data, std::uint32_t count, bool write) {
+        const std::uint64_t offset = lba * scsi::kSectorSize;
+        const std::size_t bytes = std::size_t{count} * scsi::kSectorSize;
+        return write ? disk->WriteBytes(offset, data, bytes) : disk->ReadBytes(offset, data, bytes);
+    };
+}
+
+std::optional<std::uint32_t> EmulatedDiskDrive::ReadVolumeStart() {
+    std::shared_ptr<EmulatedScsiDisk> disk = Disk();
+    if (disk == nullptr) return std::nullopt;
+    return ReadVolumeStartFromDisk([&](std::uint32_t lba, std::uint8_t* sector) {
+        return disk->ReadBytes(std::uint64_t{lba} * scsi::kSectorSize, sector, scsi::kSectorSize);
+    });
+}
+
+std::shared_ptr<MountedVolume> EmulatedDiskDrive::Mount(std::optional<std::uint32_t> volumeStart, std::uint32_t* error) {
+    std::shared_ptr<EmulatedScsiDisk> disk = Disk();
+    if (disk == nullptr || !volumeStart) {
+        *error = kErrorUnrecognizedVolume;
+        return nullptr;
+    }
+    return FatVolume::Mount(DiskSectors(std::move(disk)), *volumeStart, error);
 }
 
 }  // namespace platform

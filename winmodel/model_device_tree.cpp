@@ -1,5 +1,8 @@
-// The disk devices of the model's device tree (the disk-drive class) and
-// their restart through a property-change request to the class installer.
+// The disk devices of the model's device tree (the disk-drive class), their
+// disk interfaces, and their restart through a property-change request to
+// the class installer.
+#include <cctype>
+#include <cstddef>
 #include <cstring>
 
 #include "winmodel/last_error.h"
@@ -11,8 +14,38 @@ namespace {
 constexpr std::uint32_t kCrNoSuchDevnode = 0x0D;  // CR_NO_SUCH_DEVNODE
 constexpr std::uint32_t kCrBufferSmall = 0x1A;    // CR_BUFFER_SMALL
 
+constexpr std::uint32_t kErrorInvalidUserBuffer = 1784;  // ERROR_INVALID_USER_BUFFER
+constexpr char kInterfaceClassSuffix[] = "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
 bool SameGuid(const GUID& left, const GUID& right) { return std::memcmp(&left, &right, sizeof left) == 0; }
+
+bool SameText(const std::string& left, const char* right) {
+    if (left.size() != std::strlen(right)) return false;
+    for (std::size_t index = 0; index < left.size(); ++index) {
+        if (std::tolower(static_cast<unsigned char>(left[index])) != std::tolower(static_cast<unsigned char>(right[index]))) {
+            return false;
+        }
+    }
+    return true;
+}
 }  // namespace
+
+std::string WindowsModel::InterfacePath(const std::string& instanceId) {
+    std::string path = "\\\\?\\";
+    for (char character : instanceId) {
+        path += character == '\\' ? '#' : static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+    }
+    return path + kInterfaceClassSuffix;
+}
+
+char WindowsModel::InterfaceLetter(const char* path) const {
+    if (path == nullptr || std::strncmp(path, "\\\\?\\", 4) != 0) return 0;
+    std::lock_guard lock(mutex_);
+    for (const auto& [devInst, device] : devices_) {
+        if (SameText(InterfacePath(device.instanceId), path)) return device.letter;
+    }
+    return 0;
+}
 
 void WindowsModel::AddDiskDevice(char letter, std::uint32_t deviceNumber, std::string instanceId) {
     volumes_.SetDeviceNumber(letter, deviceNumber);
@@ -53,17 +86,20 @@ std::size_t WindowsModel::OpenDeviceListCount() const {
 }
 
 DevInfoSet WindowsModel::SetupDiGetClassDevsA(const GUID* classGuid, const char*, void*, std::uint32_t flags) {
+    const bool interfaces = (flags & DIGCF_DEVICEINTERFACE) != 0;
     std::map<DEVINST, DiskDevice> devices;
     {
         std::lock_guard lock(mutex_);
-        ++classDevsCalls_;
+        if (!interfaces) ++classDevsCalls_;
         devices = devices_;
     }
-    if (DeviceCallFails(DeviceCall::GetClassDevs) || classGuid == nullptr) {
+    if (DeviceCallFails(interfaces ? DeviceCall::GetInterfaceDevs : DeviceCall::GetClassDevs) || classGuid == nullptr) {
         return model::Fail(ERROR_INVALID_PARAMETER, static_cast<DevInfoSet>(kInvalidHandle));
     }
     DeviceList list;
-    if (SameGuid(*classGuid, kGuidDevClassDiskDrive)) {
+    list.interfaces = interfaces;
+    const GUID& wanted = list.interfaces ? kGuidDevInterfaceDisk : kGuidDevClassDiskDrive;
+    if (SameGuid(*classGuid, wanted)) {
         for (const auto& [devInst, device] : devices) {
             if ((flags & DIGCF_PRESENT) == 0 || volumes_.IsPresent(device.letter)) list.devices.push_back(devInst);
         }
@@ -142,9 +178,93 @@ bool WindowsModel::SetupDiCallClassInstaller(std::uint32_t installFunction, DevI
     }
     std::optional<DiskDevice> device = FindDevice(devInst);
     if (!device) return model::Fail(kErrorNoSuchDevinst, false);
+    {
+        std::lock_guard lock(mutex_);
+        // SetupAPI refuses device changes to a 32-bit program on 64-bit Windows.
+        if (wow64_) return model::Fail(ERROR_IN_WOW64, false);
+    }
+    if (!volumes_.Elevated()) return model::Fail(ERROR_ACCESS_DENIED, false);
+    // Another process holding the volume vetoes the removal: the installer
+    // takes the request and leaves the change for a restart.
+    if (volumes_.ForeignHandleCount(device->letter) > 0) {
+        std::lock_guard lock(mutex_);
+        auto list = deviceLists_.find(set);
+        if (list != deviceLists_.end()) list->second.installFlags[devInst] |= DI_NEEDRESTART;
+        return true;
+    }
     if (std::uint32_t error = RestartDrive(device->letter); error != 0) return model::Fail(error, false);
     std::lock_guard lock(mutex_);
     ++restarts_;
+    return true;
+}
+
+bool WindowsModel::SetupDiGetDeviceInstallParamsA(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                                  SP_DEVINSTALL_PARAMS_A* params) {
+    std::lock_guard lock(mutex_);
+    auto list = deviceLists_.find(set);
+    if (list == deviceLists_.end()) return model::Fail(ERROR_INVALID_HANDLE, false);
+    if (params == nullptr || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_A)) {
+        return model::Fail(kErrorInvalidUserBuffer, false);
+    }
+    const std::uint32_t cbSize = params->cbSize;
+    std::memset(params, 0, sizeof *params);
+    params->cbSize = cbSize;
+    if (data != nullptr) {
+        auto flags = list->second.installFlags.find(data->DevInst);
+        if (flags != list->second.installFlags.end()) params->Flags = flags->second;
+    }
+    return true;
+}
+
+bool WindowsModel::SetupDiEnumDeviceInterfaces(DevInfoSet set, SP_DEVINFO_DATA*, const GUID* interfaceClass,
+                                               std::uint32_t index, SP_DEVICE_INTERFACE_DATA* interfaceData) {
+    std::lock_guard lock(mutex_);
+    auto list = deviceLists_.find(set);
+    if (list == deviceLists_.end()) return model::Fail(ERROR_INVALID_HANDLE, false);
+    if (interfaceData == nullptr || interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
+        return model::Fail(kErrorInvalidUserBuffer, false);
+    }
+    if (!list->second.interfaces || interfaceClass == nullptr || !SameGuid(*interfaceClass, kGuidDevInterfaceDisk) ||
+        index >= list->second.devices.size()) {
+        return model::Fail(ERROR_NO_MORE_ITEMS, false);
+    }
+    interfaceData->InterfaceClassGuid = kGuidDevInterfaceDisk;
+    interfaceData->Flags = 1;  // SPINT_ACTIVE
+    interfaceData->Reserved = list->second.devices[index];
+    return true;
+}
+
+bool WindowsModel::SetupDiGetDeviceInterfaceDetailA(DevInfoSet set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                                    SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, std::uint32_t detailSize,
+                                                    std::uint32_t* requiredSize, SP_DEVINFO_DATA* data) {
+    std::string path;
+    DEVINST devInst = 0;
+    {
+        std::lock_guard lock(mutex_);
+        auto list = deviceLists_.find(set);
+        if (list == deviceLists_.end()) return model::Fail(ERROR_INVALID_HANDLE, false);
+        if (interfaceData == nullptr || interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
+            return model::Fail(kErrorInvalidUserBuffer, false);
+        }
+        devInst = static_cast<DEVINST>(interfaceData->Reserved);
+        auto device = devices_.find(devInst);
+        if (device == devices_.end()) return model::Fail(ERROR_NO_MORE_ITEMS, false);
+        path = InterfacePath(device->second.instanceId);
+    }
+    const std::uint32_t required =
+        static_cast<std::uint32_t>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+    if (requiredSize != nullptr) *requiredSize = required;
+    if (detail == nullptr || detailSize < required) return model::Fail(ERROR_INSUFFICIENT_BUFFER, false);
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return model::Fail(kErrorInvalidUserBuffer, false);
+    if (data != nullptr) {
+        if (data->cbSize != sizeof(SP_DEVINFO_DATA)) return model::Fail(kErrorInvalidUserBuffer, false);
+        data->ClassGuid = kGuidDevClassDiskDrive;
+        data->DevInst = devInst;
+        data->Reserved = 0;
+    }
+    // The path runs on past the structure's one-character array.
+    std::memcpy(reinterpret_cast<char*>(detail) + offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath), path.c_str(),
+                path.size() + 1);
     return true;
 }
 

@@ -9,10 +9,26 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "winmodel/scsi_target.h"
 
 namespace platform {
+
+// What GetVolumeInformationA reports of a mounted file system.
+struct VolumeInformation {
+    std::string label;  // without the blanks that pad it
+    std::uint32_t serialNumber = 0;
+    std::string fileSystem;  // "FAT", "FAT32"
+};
+
+// One file of a root directory, as FindFirstFileA reports it.
+struct DirectoryEntry {
+    std::string name;       // as the system shows it ("VORN.exe")
+    std::string shortName;  // the 8.3 name as stored ("VORN.EXE")
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+};
 
 // A file being written on a mounted volume, created new or truncated.
 class MountedFile {
@@ -40,6 +56,10 @@ public:
     // The attributes of an existing file; empty when there is none or the
     // volume cannot tell.
     virtual std::optional<std::uint32_t> Attributes(const std::string&) { return std::nullopt; }
+    // Label, serial number and name of the file system; the files of its
+    // root directory. Empty when they cannot be read.
+    virtual std::optional<VolumeInformation> Information() = 0;
+    virtual std::optional<std::vector<DirectoryEntry>> ListRoot() = 0;
 };
 
 class ModelDrive {
@@ -69,9 +89,18 @@ public:
     // the disk as it was. Returns 0 when the restart was carried out.
     virtual std::uint32_t Restart() { return 0; }
 
-    // The file system mounted on the volume; null with *error set when the
-    // volume holds none.
-    virtual std::shared_ptr<MountedVolume> Mount(std::uint32_t* error) = 0;
+    // Reads the disk's partition table, as the system does when the disk
+    // starts and when it is told to (IOCTL_DISK_UPDATE_PROPERTIES): the
+    // first sector of the volume behind the letter. Empty when the disk
+    // cannot be read, or the drive's system keeps its own partition table.
+    virtual std::optional<std::uint32_t> ReadVolumeStart() { return std::nullopt; }
+
+    // Mounts the file system of the volume, which starts where the
+    // partition table read last put it (empty: where the drive's system
+    // has it); null with *error set when the volume holds none. The model
+    // keeps the mounted volume until the volume is dismounted or the disk
+    // restarts.
+    virtual std::shared_ptr<MountedVolume> Mount(std::optional<std::uint32_t> volumeStart, std::uint32_t* error) = 0;
 };
 
 }  // namespace platform

@@ -1,6 +1,11 @@
 // Files on the model's mounted volumes: "E:\NAME" in the root of a present
-// drive, created, written, closed and given attributes through the drive's
-// MountedVolume.
+// drive, created, written, closed and given attributes through the volume's
+// mounted file system (whatever it believes the disk holds); that file
+// system's label and serial number, and the files of its root.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
 #include "winmodel/last_error.h"
 #include "winmodel/root_path.h"
 #include "winmodel/windows_model.h"
@@ -41,7 +46,7 @@ Handle WindowsModel::CreateMountedFile(const char* path, std::uint32_t dispositi
     // Files on the volume are only ever made new (CFile::modeCreate).
     if (disposition != CREATE_ALWAYS) return model::Fail(ERROR_NOT_SUPPORTED, kInvalidHandle);
     std::uint32_t error = 0;
-    std::shared_ptr<MountedVolume> volume = drive->Mount(&error);
+    std::shared_ptr<MountedVolume> volume = volumes_.Mounted(split.letter, &error);
     if (volume == nullptr) return model::Fail(error != 0 ? error : kErrorUnrecognizedVolume, kInvalidHandle);
     if (std::optional<std::uint32_t> existing = volume->Attributes(split.name);
         existing && (*existing & kAttributesThatRefuseReplacing) != 0) {
@@ -78,12 +83,106 @@ bool WindowsModel::SetFileAttributesA(const char* path, std::uint32_t attributes
     std::shared_ptr<ModelDrive> drive = volumes_.Drive(split.letter);
     if (drive == nullptr || !drive->IsPresent()) return model::Fail(kErrorPathNotFound, false);
     std::uint32_t error = 0;
-    std::shared_ptr<MountedVolume> volume = drive->Mount(&error);
+    std::shared_ptr<MountedVolume> volume = volumes_.Mounted(split.letter, &error);
     if (volume != nullptr) error = volume->SetAttributes(split.name, attributes & kSettableAttributes);
     if (error != 0) {
         OnAttributesFailed(split.letter, split.name);
         return model::Fail(error, false);
     }
+    return true;
+}
+
+namespace {
+
+// "E:\" (or "E:"): the letter, upper-cased; 0 for anything else.
+char RootLetter(const char* rootPath) {
+    if (rootPath == nullptr || !std::isalpha(static_cast<unsigned char>(rootPath[0])) || rootPath[1] != ':' ||
+        !(rootPath[2] == '\0' || (rootPath[2] == '\\' && rootPath[3] == '\0'))) {
+        return 0;
+    }
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(rootPath[0])));
+}
+
+// Copies text with its terminating zero into a buffer of size bytes; false
+// when it does not fit.
+bool CopyText(const std::string& text, char* buffer, std::uint32_t size) {
+    if (buffer == nullptr) return true;
+    if (text.size() + 1 > size) return false;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return true;
+}
+
+void FillFindData(const DirectoryEntry& entry, WIN32_FIND_DATAA* data) {
+    std::memset(data, 0, sizeof *data);
+    data->dwFileAttributes = entry.attributes;
+    data->nFileSizeHigh = static_cast<std::uint32_t>(entry.size >> 32);
+    data->nFileSizeLow = static_cast<std::uint32_t>(entry.size);
+    std::snprintf(data->cFileName, sizeof data->cFileName, "%s", entry.name.c_str());
+    if (entry.shortName != entry.name) {
+        std::snprintf(data->cAlternateFileName, sizeof data->cAlternateFileName, "%s", entry.shortName.c_str());
+    }
+}
+
+constexpr std::uint32_t kFatMaxComponentLength = 255;
+constexpr std::uint32_t kFatFileSystemFlags = 0x2 | 0x4;  // FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK
+
+}  // namespace
+
+bool WindowsModel::GetVolumeInformationA(const char* rootPath, char* volumeName, std::uint32_t volumeNameSize,
+                                         std::uint32_t* serialNumber, std::uint32_t* maxComponentLength,
+                                         std::uint32_t* fileSystemFlags, char* fileSystemName,
+                                         std::uint32_t fileSystemNameSize) {
+    const char letter = RootLetter(rootPath);
+    if (letter == 0) return model::Fail(kErrorPathNotFound, false);
+    std::uint32_t error = 0;
+    std::shared_ptr<MountedVolume> volume = volumes_.Mounted(letter, &error);
+    if (volume == nullptr) return model::Fail(error, false);
+    std::optional<VolumeInformation> information = volume->Information();
+    if (!information) return model::Fail(ERROR_NOT_READY, false);
+    if (!CopyText(information->label, volumeName, volumeNameSize) ||
+        !CopyText(information->fileSystem, fileSystemName, fileSystemNameSize)) {
+        return model::Fail(ERROR_INSUFFICIENT_BUFFER, false);
+    }
+    if (serialNumber != nullptr) *serialNumber = information->serialNumber;
+    if (maxComponentLength != nullptr) *maxComponentLength = kFatMaxComponentLength;
+    if (fileSystemFlags != nullptr) *fileSystemFlags = kFatFileSystemFlags;
+    return true;
+}
+
+Handle WindowsModel::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+    // Only the pattern the program uses: every name in a drive's root.
+    if (pattern == nullptr || data == nullptr || std::strlen(pattern) != 4 || std::strcmp(pattern + 2, "\\*") != 0) {
+        return model::Fail(ERROR_NOT_SUPPORTED, kInvalidHandle);
+    }
+    const char root[] = {pattern[0], ':', '\\', '\0'};
+    const char letter = RootLetter(root);
+    if (letter == 0) return model::Fail(kErrorPathNotFound, kInvalidHandle);
+    std::uint32_t error = 0;
+    std::shared_ptr<MountedVolume> volume = volumes_.Mounted(letter, &error);
+    if (volume == nullptr) return model::Fail(error, kInvalidHandle);
+    std::optional<std::vector<DirectoryEntry>> entries = volume->ListRoot();
+    if (!entries) return model::Fail(ERROR_NOT_READY, kInvalidHandle);
+    if (entries->empty()) return model::Fail(ERROR_FILE_NOT_FOUND, kInvalidHandle);
+    FillFindData(entries->front(), data);
+    std::lock_guard lock(mutex_);
+    Handle search = NewServiceHandle();
+    searches_[search] = Search{std::move(*entries), 1};
+    return search;
+}
+
+bool WindowsModel::FindNextFileA(Handle search, WIN32_FIND_DATAA* data) {
+    std::lock_guard lock(mutex_);
+    auto found = searches_.find(search);
+    if (found == searches_.end() || data == nullptr) return model::Fail(ERROR_INVALID_HANDLE, false);
+    Search& state = found->second;
+    if (state.next >= state.entries.size()) return model::Fail(ERROR_NO_MORE_FILES, false);
+    FillFindData(state.entries[state.next++], data);
+    return true;
+}
+
+bool WindowsModel::FindClose(Handle search) {
+    std::lock_guard lock(mutex_);
+    if (searches_.erase(search) == 0) return model::Fail(ERROR_INVALID_HANDLE, false);
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include "winmodel/raw_volumes.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "winmodel/emulated_disk_drive.h"
@@ -8,8 +10,9 @@
 
 namespace {
 
-constexpr std::uint32_t kFileDeviceDisk = 7;   // STORAGE_DEVICE_NUMBER.DeviceType of a disk
 constexpr std::uint32_t kFirstPartition = 1;   // STORAGE_DEVICE_NUMBER.PartitionNumber of the volume
+constexpr std::uint32_t kWholeDisk = 0;        // STORAGE_DEVICE_NUMBER.PartitionNumber of the disk
+constexpr char kPhysicalDiskPrefix[] = "\\\\.\\PhysicalDrive";
 // Handle values are small multiples of 4 from here, as Windows gives them.
 constexpr std::uintptr_t kFirstHandleValue = 0x1000;
 
@@ -29,7 +32,10 @@ struct RawVolumes::Entry {
     std::uint64_t plugging;
     bool present = true;
     platform::Handle lockedBy = nullptr;
-    std::size_t openHandles = 0;
+    std::size_t openHandles = 0;    // volume handles of the program
+    std::size_t foreignHandles = 0;  // other processes' handles on the volume
+    std::optional<std::uint32_t> volumeStart{};  // as the partition table read last has it
+    std::shared_ptr<platform::MountedVolume> mounted{};
 };
 
 RawVolumes::RawVolumes() = default;
@@ -67,12 +73,26 @@ void RawVolumes::PlugLocked(char letter, std::uint32_t driveType,
         entry->deviceNumber = nextDeviceNumber_++;
     }
     if (deviceNumber) entry->deviceNumber = *deviceNumber;
+    // The disk starts: its partition table is read, and the system mounts
+    // the volume's file system at once (AutoPlay and Explorer look at it).
+    entry->volumeStart = entry->drive->ReadVolumeStart();
+    if (entry->volumeStart) {
+        std::uint32_t ignored = 0;
+        entry->mounted = entry->drive->Mount(entry->volumeStart, &ignored);
+    }
     entries_[letter] = entry;
+    DesktopReopens(*entry);
+}
+
+void RawVolumes::DesktopReopens(Entry& entry) {
+    const bool holds = std::find(desktopHolds_.begin(), desktopHolds_.end(), entry.letter) != desktopHolds_.end();
+    if (holds && entry.present && entry.lockedBy == nullptr && entry.foreignHandles == 0) entry.foreignHandles = 1;
 }
 
 // The entry's drive is gone: its handles fail, and a lock it held is given back.
 void RawVolumes::Retire(Entry& entry) {
     entry.present = false;
+    entry.foreignHandles = 0;
     if (entry.lockedBy != nullptr) {
         entry.lockedBy = nullptr;
         entry.drive->ReleaseLock();
@@ -134,8 +154,43 @@ bool RawVolumes::IsVolumePath(const char* path) {
            std::isalpha(static_cast<unsigned char>(path[4])) && path[5] == ':';
 }
 
+bool RawVolumes::IsPhysicalDiskPath(const char* path) {
+    const std::size_t prefix = sizeof kPhysicalDiskPrefix - 1;
+    if (path == nullptr || std::strlen(path) <= prefix) return false;
+    for (std::size_t index = 0; index < prefix; ++index) {
+        if (Upper(path[index]) != Upper(kPhysicalDiskPrefix[index])) return false;
+    }
+    for (const char* digit = path + prefix; *digit != '\0'; ++digit) {
+        if (!std::isdigit(static_cast<unsigned char>(*digit))) return false;
+    }
+    return true;
+}
+
+platform::Handle RawVolumes::AddHandle(const std::shared_ptr<Entry>& entry, std::uint32_t access,
+                                       std::shared_ptr<ScsiTarget> target, bool physicalDisk) {
+    auto handle = reinterpret_cast<platform::Handle>(kFirstHandleValue + 4 * nextHandle_++);
+    handles_[handle] = {entry, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, std::move(target),
+                        physicalDisk};
+    if (!physicalDisk) ++entry->openHandles;
+    Record(VolumeEvent::Kind::Open, entry->letter, handle, 0);
+    return handle;
+}
+
 platform::Handle RawVolumes::Open(const char* path, std::uint32_t access,
                                        std::uint32_t* error) {
+    if (IsPhysicalDiskPath(path)) {
+        const unsigned long number = std::strtoul(path + sizeof kPhysicalDiskPrefix - 1, nullptr, 10);
+        char letter = 0;
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& [entryLetter, entry] : entries_) {
+                if (entry->deviceNumber == number) letter = entryLetter;
+            }
+        }
+        if (letter != 0) return OpenDisk(letter, access, error);
+        *error = ERROR_FILE_NOT_FOUND;
+        return kInvalidHandle;
+    }
     std::lock_guard lock(mutex_);
     if (!IsVolumePath(path)) {
         *error = ERROR_FILE_NOT_FOUND;
@@ -148,19 +203,32 @@ platform::Handle RawVolumes::Open(const char* path, std::uint32_t access,
         *error = ERROR_FILE_NOT_FOUND;
     } else if (TakeCallFault(letter, std::nullopt, error)) {
         // error set by the fault
+    } else if (!elevated_ && (access & (GENERIC_READ | GENERIC_WRITE)) != 0) {
+        *error = ERROR_ACCESS_DENIED;
     } else if (found->second->lockedBy != nullptr) {
         *error = ERROR_ACCESS_DENIED;
     } else if (target = found->second->drive->OpenTarget((access & GENERIC_WRITE) != 0, error);
                target == nullptr && *error != 0) {
         // error set by the drive
     } else {
-        auto handle = reinterpret_cast<platform::Handle>(kFirstHandleValue + 4 * nextHandle_++);
-        handles_[handle] = {found->second, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0,
-                            std::move(target)};
-        ++found->second->openHandles;
         *error = 0;
-        Record(VolumeEvent::Kind::Open, letter, handle, 0);
-        return handle;
+        return AddHandle(found->second, access, std::move(target), false);
+    }
+    Record(VolumeEvent::Kind::Open, letter, kInvalidHandle, *error);
+    return kInvalidHandle;
+}
+
+platform::Handle RawVolumes::OpenDisk(char letter, std::uint32_t access, std::uint32_t* error) {
+    std::lock_guard lock(mutex_);
+    letter = Upper(letter);
+    auto found = entries_.find(letter);
+    if (found == entries_.end() || !found->second->drive->IsPresent()) {
+        *error = ERROR_FILE_NOT_FOUND;
+    } else if (!elevated_ && (access & (GENERIC_READ | GENERIC_WRITE)) != 0) {
+        *error = ERROR_ACCESS_DENIED;
+    } else {
+        *error = 0;
+        return AddHandle(found->second, access, nullptr, true);
     }
     Record(VolumeEvent::Kind::Open, letter, kInvalidHandle, *error);
     return kInvalidHandle;
@@ -191,9 +259,10 @@ bool RawVolumes::Close(platform::Handle handle, std::uint32_t* error) {
         entry.lockedBy = nullptr;
         entry.drive->ReleaseLock();
     }
-    --entry.openHandles;
+    if (!found->second.physicalDisk) --entry.openHandles;
     Record(VolumeEvent::Kind::Close, entry.letter, handle, 0);
     handles_.erase(found);
+    DesktopReopens(entry);
     *error = 0;
     return true;
 }
@@ -213,16 +282,23 @@ bool RawVolumes::Control(platform::Handle handle, std::uint32_t code, void* in,
     VolumeEvent::Kind kind = code == IOCTL_SCSI_PASS_THROUGH_DIRECT ? VolumeEvent::Kind::PassThrough
                              : code == FSCTL_LOCK_VOLUME            ? VolumeEvent::Kind::Lock
                              : code == FSCTL_UNLOCK_VOLUME          ? VolumeEvent::Kind::Unlock
+                             : code == FSCTL_DISMOUNT_VOLUME        ? VolumeEvent::Kind::Dismount
+                             : code == IOCTL_DISK_UPDATE_PROPERTIES ? VolumeEvent::Kind::UpdateProperties
                                                                     : VolumeEvent::Kind::OtherControl;
     std::uint32_t result = 0;
     if (TakeCallFault(entry.letter, code, &result)) {
         // result set by the fault
     } else if (!entry.present) {
         result = kErrorDeviceNotConnected;
-    } else if (kind == VolumeEvent::Kind::Lock || kind == VolumeEvent::Kind::Unlock) {
-        result = LockOrUnlock(handle, volume, kind == VolumeEvent::Kind::Lock);
     } else if (code == IOCTL_STORAGE_GET_DEVICE_NUMBER) {
         result = ReportDeviceNumber(volume, out, outSize, bytesReturned);
+    } else if (volume.physicalDisk) {
+        // A disk handle takes the disk's own requests only.
+        result = kind == VolumeEvent::Kind::UpdateProperties ? UpdateProperties(entry) : ERROR_NOT_SUPPORTED;
+    } else if (kind == VolumeEvent::Kind::Lock || kind == VolumeEvent::Kind::Unlock) {
+        result = LockOrUnlock(handle, volume, kind == VolumeEvent::Kind::Lock);
+    } else if (kind == VolumeEvent::Kind::Dismount) {
+        result = Dismount(handle, *volume.entry);
     } else if (kind == VolumeEvent::Kind::PassThrough) {
         result = PassThrough(lock, handle, volume, in, inSize, out, outSize, bytesReturned);
     } else {
@@ -237,7 +313,9 @@ std::uint32_t RawVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volu
     Entry& entry = *volume.entry;
     if (lock) {
         if (entry.lockedBy == handle) return 0;
-        if (entry.lockedBy != nullptr || entry.openHandles > 1) return ERROR_ACCESS_DENIED;
+        if (entry.lockedBy != nullptr || entry.openHandles > 1 || entry.foreignHandles > 0) {
+            return ERROR_ACCESS_DENIED;
+        }
         if (std::uint32_t refused = entry.drive->TakeLock(); refused != 0) return refused;
         entry.lockedBy = handle;
         return 0;
@@ -245,6 +323,27 @@ std::uint32_t RawVolumes::LockOrUnlock(platform::Handle handle, OpenVolume& volu
     if (entry.lockedBy != handle) return kErrorNotLocked;
     entry.lockedBy = nullptr;
     entry.drive->ReleaseLock();
+    DesktopReopens(entry);
+    return 0;
+}
+
+// The file system lets go of the volume, whoever uses it; only another
+// handle's lock keeps it mounted.
+std::uint32_t RawVolumes::Dismount(platform::Handle handle, Entry& entry) {
+    if (entry.lockedBy != nullptr && entry.lockedBy != handle) return ERROR_ACCESS_DENIED;
+    entry.mounted.reset();
+    entry.foreignHandles = 0;
+    return 0;
+}
+
+// The partition table is read again; a volume that moved is replaced by a
+// new one, as after a restart (its handles and mounted file system end).
+std::uint32_t RawVolumes::UpdateProperties(const Entry& entry) {
+    const std::optional<std::uint32_t> start = entry.drive->ReadVolumeStart();
+    if (start == entry.volumeStart) return 0;
+    auto current = entries_.find(entry.letter);
+    if (current == entries_.end() || current->second.get() != &entry) return 0;
+    PlugLocked(entry.letter, entry.driveType, entry.drive, entry.deviceNumber);
     return 0;
 }
 
@@ -272,7 +371,8 @@ std::uint32_t RawVolumes::ReportDeviceNumber(const OpenVolume& volume, void* out
     if (out == nullptr || outSize < sizeof(platform::STORAGE_DEVICE_NUMBER)) {
         return ERROR_INSUFFICIENT_BUFFER;
     }
-    platform::STORAGE_DEVICE_NUMBER number{kFileDeviceDisk, volume.entry->deviceNumber, kFirstPartition};
+    platform::STORAGE_DEVICE_NUMBER number{FILE_DEVICE_DISK, volume.entry->deviceNumber,
+                                           volume.physicalDisk ? kWholeDisk : kFirstPartition};
     std::memcpy(out, &number, sizeof number);
     if (bytesReturned != nullptr) *bytesReturned = sizeof number;
     return 0;
@@ -305,6 +405,66 @@ std::uint32_t RawVolumes::GetDriveType(const char* rootPath) const {
     }
     const Entry* entry = FindLocked(rootPath[0]);
     return entry == nullptr || !entry->drive->IsPresent() ? DRIVE_NO_ROOT_DIR : entry->driveType;
+}
+
+std::shared_ptr<platform::MountedVolume> RawVolumes::Mounted(char letter, std::uint32_t* error) {
+    std::lock_guard lock(mutex_);
+    auto found = entries_.find(Upper(letter));
+    if (found == entries_.end() || !found->second->drive->IsPresent()) {
+        *error = kErrorPathNotFound;
+        return nullptr;
+    }
+    Entry& entry = *found->second;
+    if (entry.lockedBy != nullptr) {
+        *error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    if (entry.mounted == nullptr) entry.mounted = entry.drive->Mount(entry.volumeStart, error);
+    if (entry.mounted != nullptr) *error = 0;
+    return entry.mounted;
+}
+
+std::optional<std::uint32_t> RawVolumes::VolumeStart(char letter) const {
+    std::lock_guard lock(mutex_);
+    const Entry* entry = FindLocked(letter);
+    return entry == nullptr ? std::nullopt : entry->volumeStart;
+}
+
+void RawVolumes::SetElevated(bool elevated) {
+    std::lock_guard lock(mutex_);
+    elevated_ = elevated;
+}
+
+bool RawVolumes::Elevated() const {
+    std::lock_guard lock(mutex_);
+    return elevated_;
+}
+
+void RawVolumes::HoldVolume(char letter) {
+    std::lock_guard lock(mutex_);
+    auto found = entries_.find(Upper(letter));
+    if (found != entries_.end() && found->second->lockedBy == nullptr) ++found->second->foreignHandles;
+}
+
+void RawVolumes::LetGoOfVolume(char letter) {
+    std::lock_guard lock(mutex_);
+    auto found = entries_.find(Upper(letter));
+    if (found != entries_.end()) found->second->foreignHandles = 0;
+}
+
+void RawVolumes::SetDesktopHolds(char letter, bool holds) {
+    std::lock_guard lock(mutex_);
+    letter = Upper(letter);
+    std::erase(desktopHolds_, letter);
+    if (holds) desktopHolds_.push_back(letter);
+    auto found = entries_.find(letter);
+    if (found != entries_.end()) DesktopReopens(*found->second);
+}
+
+std::size_t RawVolumes::ForeignHandleCount(char letter) const {
+    std::lock_guard lock(mutex_);
+    const Entry* entry = FindLocked(letter);
+    return entry == nullptr ? 0 : entry->foreignHandles;
 }
 
 void RawVolumes::FailOpen(char letter, std::uint32_t error, unsigned occurrence) {

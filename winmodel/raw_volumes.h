@@ -5,11 +5,25 @@
 // (model_drive.h). Part of the Windows model (windows_model.h). Thread-safe.
 //
 // Lock rules: FSCTL_LOCK_VOLUME fails while another handle is open on the
-// volume; while a volume is locked no new handle can be opened on it; only
-// the handle that holds the lock can unlock it, and closing that handle
-// releases the lock. A drive may refuse a lock the rules allow
-// (ModelDrive::TakeLock) and commands on a handle without the lock
-// (ModelDrive::AllowedUnlocked).
+// volume, the program's own or another process's (Explorer, AutoPlay, an
+// indexer or a virus scanner: HoldVolume, SetDesktopHolds); while a volume
+// is locked no new handle can be opened on it; only the handle that holds
+// the lock can unlock it, and closing that handle releases the lock. A
+// drive may refuse a lock the rules allow (ModelDrive::TakeLock) and
+// commands on a handle without the lock (ModelDrive::AllowedUnlocked).
+//
+// Rights: a process without elevation is refused every open for reading
+// or writing of a raw volume or a physical disk (SetElevated).
+//
+// Mounted file systems: the volume's file system is mounted (from where
+// the partition table read last puts the volume) when the drive is plugged
+// in and whenever it is next used after a dismount, and kept as mounted,
+// with everything it read, until FSCTL_DISMOUNT_VOLUME (which also ends
+// other processes' handles) or a restart of the disk. The partition table
+// is read when the disk starts and on IOCTL_DISK_UPDATE_PROPERTIES through
+// a handle of the physical disk ("\.\PhysicalDriveN", or its interface
+// path); when the volume's start has changed, the volume is replaced as a
+// restart replaces it.
 //
 // Pass-through needs a handle opened for reading and writing; the request
 // block is checked as Windows checks it (pass_through_target.h).
@@ -31,7 +45,7 @@
 class EmulatedScsiDisk;
 
 struct VolumeEvent {
-    enum class Kind { Open, Close, Lock, Unlock, PassThrough, OtherControl };
+    enum class Kind { Open, Close, Lock, Unlock, PassThrough, Dismount, UpdateProperties, OtherControl };
     Kind kind = Kind::Open;
     char letter = 0;
     platform::Handle handle = nullptr;
@@ -70,9 +84,14 @@ public:
     // Plugged in, and its disk there (not away in a restart).
     bool IsPresent(char letter) const;
 
-    // True when the path names a raw volume ("\\.\E:", any case).
+    // True when the path names a raw volume ("\\.\E:", any case) or a
+    // physical disk by number ("\\.\PhysicalDrive1").
     static bool IsVolumePath(const char* path);
+    static bool IsPhysicalDiskPath(const char* path);
     platform::Handle Open(const char* path, std::uint32_t access, std::uint32_t* error);
+    // A handle of the physical disk behind the letter (its interface path
+    // opened, or "\\.\PhysicalDriveN").
+    platform::Handle OpenDisk(char letter, std::uint32_t access, std::uint32_t* error);
     bool IsVolumeHandle(platform::Handle handle) const;
     // The letter the handle was opened on (0 for no volume handle).
     char LetterOf(platform::Handle handle) const;
@@ -83,6 +102,25 @@ public:
 
     std::uint32_t GetLogicalDriveStrings(std::uint32_t bufferLength, char* buffer) const;
     std::uint32_t GetDriveType(const char* rootPath) const;
+
+    // The file system mounted on the letter's volume, mounted now if it is
+    // not; null with *error set when the volume is locked or holds none.
+    std::shared_ptr<platform::MountedVolume> Mounted(char letter, std::uint32_t* error);
+    // Where the partition table read last puts the letter's volume.
+    std::optional<std::uint32_t> VolumeStart(char letter) const;
+
+    // Whether the process runs elevated (the default).
+    void SetElevated(bool elevated);
+    bool Elevated() const;
+    // Another process opens the letter's volume and keeps it open until a
+    // dismount or a restart ends its handle.
+    void HoldVolume(char letter);
+    // The other processes close their handles of the letter's volume.
+    void LetGoOfVolume(char letter);
+    // A desktop that opens the volume whenever it is there and unlocked:
+    // at once, after every unlock and after every restart.
+    void SetDesktopHolds(char letter, bool holds);
+    std::size_t ForeignHandleCount(char letter) const;
 
     // Fault injection: the occurrence-th (1 = the next) open of the letter's
     // volume, or control call with the code on a handle of that letter,
@@ -105,6 +143,7 @@ private:
         bool canRead = false;
         bool canWrite = false;
         std::shared_ptr<ScsiTarget> target;  // null: no disk behind the volume
+        bool physicalDisk = false;           // a handle of the disk, not of its volume
     };
     struct CallFault {
         char letter;
@@ -126,6 +165,12 @@ private:
                               std::uint32_t outSize, std::uint32_t* bytesReturned);
     std::uint32_t ReportDeviceNumber(const OpenVolume& volume, void* out, std::uint32_t outSize,
                                      std::uint32_t* bytesReturned);
+    std::uint32_t Dismount(platform::Handle handle, Entry& entry);
+    std::uint32_t UpdateProperties(const Entry& entry);
+    platform::Handle AddHandle(const std::shared_ptr<Entry>& entry, std::uint32_t access,
+                               std::shared_ptr<ScsiTarget> target, bool physicalDisk);
+    // The desktop opens the volume again when it is free for it.
+    void DesktopReopens(Entry& entry);
 
     mutable std::mutex mutex_;
     std::map<char, std::shared_ptr<Entry>> entries_;
@@ -136,4 +181,6 @@ private:
     std::uint32_t nextDeviceNumber_ = 1;
     std::uint64_t nextPlugging_ = 1;
     std::size_t invalidCloses_ = 0;
+    bool elevated_ = true;
+    std::vector<char> desktopHolds_;
 };

@@ -21,9 +21,15 @@ Handle WindowsModel::NewServiceHandle() {
 
 Handle WindowsModel::CreateFileA(const char* path, std::uint32_t access, std::uint32_t,
                                  std::uint32_t disposition, std::uint32_t) {
-    if (!RawVolumes::IsVolumePath(path)) return CreateMountedFile(path, disposition);
     std::uint32_t error = 0;
-    Handle handle = volumes_.Open(path, access, &error);
+    Handle handle = kInvalidHandle;
+    if (const char letter = InterfaceLetter(path); letter != 0) {
+        handle = volumes_.OpenDisk(letter, access, &error);
+    } else if (RawVolumes::IsVolumePath(path) || RawVolumes::IsPhysicalDiskPath(path)) {
+        handle = volumes_.Open(path, access, &error);
+    } else {
+        return CreateMountedFile(path, disposition);
+    }
     if (handle == kInvalidHandle) model::SetThreadLastError(error);
     return handle;
 }
@@ -68,6 +74,20 @@ std::uint32_t WindowsModel::RestartDrive(char letter) {
 }
 
 void WindowsModel::SetLastError(std::uint32_t error) { model::SetThreadLastError(error); }
+
+void WindowsModel::SetElevated(bool elevated) { volumes_.SetElevated(elevated); }
+
+void WindowsModel::SetWow64(bool wow64) {
+    std::lock_guard lock(mutex_);
+    wow64_ = wow64;
+}
+
+bool WindowsModel::IsWow64Process(Handle process, bool* wow64) {
+    if (process != kCurrentProcess || wow64 == nullptr) return model::Fail(ERROR_INVALID_HANDLE, false);
+    std::lock_guard lock(mutex_);
+    *wow64 = wow64_;
+    return true;
+}
 
 std::uint32_t WindowsModel::GetLastError() { return model::ThreadLastError(); }
 

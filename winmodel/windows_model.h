@@ -9,8 +9,13 @@
 //     attributes that refuse a replacement, handles of a disk gone away):
 //     model_files.cpp (path rules: root_path.cpp);
 //   - registry values (the Disk\Enum value of each disk): model_registry.cpp;
-//   - the device list of the disk-drive class, its status and IDs, and the
-//     restart through the class installer: model_device_tree.cpp;
+//   - the device list of the disk-drive class, its status and IDs, the
+//     disk interfaces and their paths, and the restart through the class
+//     installer (refused without elevation and to a 32-bit program on
+//     64-bit Windows, left for later while a handle holds the volume):
+//     model_device_tree.cpp;
+//   - rights, mounted file systems, dismount and the partition table in
+//     force: raw_volumes.cpp; FAT file systems as mounted: fat_volume.cpp;
 //   - the program's resources from the embedded table: model_resources.cpp;
 //   - the per-thread last error: last_error.cpp.
 // Subclasses add what is theirs: fault injection, counters and a virtual
@@ -71,8 +76,19 @@ public:
     // The calling thread's last error, as SetLastError would set it.
     void SetLastError(std::uint32_t error);
 
+    // The process: whether it runs elevated (the default; otherwise raw
+    // volumes and disks are refused for reading and writing, and so are
+    // device restarts) and whether it is a 32-bit program on 64-bit Windows
+    // (IsWow64Process says so, and the class installer refuses it).
+    void SetElevated(bool elevated);
+    void SetWow64(bool wow64);
+
+    // The path of the disk interface of a device instance ID, as the
+    // system makes it ("\\?\usbstor#disk&...#{53f56307-...}").
+    static std::string InterfacePath(const std::string& instanceId);
+
     // Calls a test double can make fail (SimSystem does).
-    enum class DeviceCall { GetClassDevs, DevNodeStatus, DeviceId, SetClassInstallParams };
+    enum class DeviceCall { GetClassDevs, GetInterfaceDevs, DevNodeStatus, DeviceId, SetClassInstallParams };
     enum class ResourceCall { GetModuleHandle, FindResource, LoadResource, LockResource };
 
     // SystemServices
@@ -85,6 +101,13 @@ public:
                    std::uint32_t* written) override;
     bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
     std::uint32_t GetLastError() override;
+    bool GetVolumeInformationA(const char* rootPath, char* volumeName, std::uint32_t volumeNameSize,
+                               std::uint32_t* serialNumber, std::uint32_t* maxComponentLength,
+                               std::uint32_t* fileSystemFlags, char* fileSystemName,
+                               std::uint32_t fileSystemNameSize) override;
+    Handle FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) override;
+    bool FindNextFileA(Handle search, WIN32_FIND_DATAA* data) override;
+    bool FindClose(Handle search) override;
 
     std::uint32_t GetLogicalDriveStringsA(std::uint32_t bufferLength, char* buffer) override;
     std::uint32_t GetDriveTypeA(const char* rootPath) override;
@@ -109,6 +132,14 @@ public:
                                         DEVINST devInst, std::uint32_t flags) override;
     std::uint32_t CM_Get_Device_IDA(DEVINST devInst, char* buffer, std::uint32_t bufferLength,
                                     std::uint32_t flags) override;
+    bool SetupDiGetDeviceInstallParamsA(DevInfoSet set, SP_DEVINFO_DATA* data,
+                                        SP_DEVINSTALL_PARAMS_A* params) override;
+    bool SetupDiEnumDeviceInterfaces(DevInfoSet set, SP_DEVINFO_DATA* data, const GUID* interfaceClass,
+                                     std::uint32_t index, SP_DEVICE_INTERFACE_DATA* interfaceData) override;
+    bool SetupDiGetDeviceInterfaceDetailA(DevInfoSet set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                                          SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, std::uint32_t detailSize,
+                                          std::uint32_t* requiredSize, SP_DEVINFO_DATA* data) override;
+    bool IsWow64Process(Handle process, bool* wow64) override;
 
     Module GetModuleHandleA(const char* moduleName) override;
     ResourceInfo FindResourceA(Module module, std::uint32_t id, const char* typeName) override;
@@ -129,7 +160,7 @@ protected:
     virtual void OnAttributesFailed(char /*letter*/, const std::string& /*name*/) {}
 
     // Counts of the device calls.
-    std::size_t ClassDevsCallCount() const;   // device lists asked for
+    std::size_t ClassDevsCallCount() const;   // device lists of the disk-drive class asked for
     std::size_t InstallerCallCount() const;   // property-change requests, failed ones too
     std::size_t RestartCount() const;         // requests that restarted a disk
     std::size_t OpenDeviceListCount() const;  // device lists not yet destroyed
@@ -142,7 +173,13 @@ private:
     };
     struct DeviceList {
         std::vector<DEVINST> devices;
+        bool interfaces = false;  // made with DIGCF_DEVICEINTERFACE: one disk interface per device
         std::optional<SP_PROPCHANGE_PARAMS> params;
+        std::map<DEVINST, std::uint32_t> installFlags;  // DI_ flags the installer left
+    };
+    struct Search {
+        std::vector<DirectoryEntry> entries;
+        std::size_t next = 0;
     };
     struct OpenFile {
         char letter;
@@ -153,6 +190,8 @@ private:
 
     Handle NewServiceHandle();
     Handle CreateMountedFile(const char* path, std::uint32_t disposition);
+    // The letter of the device whose interface path this is (0: none).
+    char InterfaceLetter(const char* path) const;
     std::shared_ptr<OpenFile> TakeFile(Handle handle);
     std::optional<DiskDevice> FindDevice(DEVINST devInst) const;
 
@@ -169,6 +208,8 @@ private:
     std::size_t classDevsCalls_ = 0;
     std::size_t installerCalls_ = 0;
     std::size_t restarts_ = 0;
+    std::map<Handle, Search> searches_;
+    bool wow64_ = false;
 };
 
 }  // namespace platform

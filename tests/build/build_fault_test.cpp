@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 
@@ -117,16 +119,84 @@ TEST_P(VolumeFaultTest, AVolumeThatCannotBeOpenedIsLeftAlone) {
 TEST_P(VolumeFaultTest, AVolumeThatCannotBeLockedIsClosedWithoutUnlocking) {
     CFatDiskBuilder builder = MakeBuilder();
     Prepare(builder);
-    sim_.Volumes().FailControl(kLetter, FSCTL_LOCK_VOLUME, ERROR_ACCESS_DENIED);
+    sim_.Volumes().FailControl(kLetter, FSCTL_LOCK_VOLUME, ERROR_ACCESS_DENIED, 0);
     EXPECT_FALSE(RunOperation(builder));
     EXPECT_EQ(builder.m_errorText, "Lock Volume Failed");
     EXPECT_TRUE(disk_->Trace().empty());
     using Kind = VolumeEvent::Kind;
     std::vector<VolumeEvent> events = sim_.Volumes().Events();
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[1].kind, Kind::Lock);
-    EXPECT_EQ(events[2], (VolumeEvent{Kind::Close, kLetter, events[0].handle, 0}));
+    // Ten locks 500 ms apart, the dismount, the last lock, the close.
+    ASSERT_EQ(events.size(), 14u);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const VolumeEvent& e) { return e.kind == Kind::Lock; }),
+              11);
+    EXPECT_EQ(events[11].kind, Kind::Dismount);
+    EXPECT_EQ(events[13], (VolumeEvent{Kind::Close, kLetter, events[0].handle, 0}));
+    EXPECT_EQ(sim_.clock(), 4500);
 }
+
+constexpr char kStick = 'E';  // the fixture's drive
+
+// A volume that another process holds (Explorer, AutoPlay, an indexer, a
+// virus scanner) cannot be locked: the lock is tried again for a few
+// seconds, then the volume is dismounted, which ends the other handles,
+// and locked once more.
+struct HolderCase {
+    const char* name;
+    std::function<void(platform::SimSystem&)> hold;
+    std::int32_t lockedAt;  // virtual time of the lock that held
+    bool dismountedToLock;
+};
+
+class VolumeHolderTest : public BuildFixture,
+                         public ::testing::WithParamInterface<std::tuple<Operation, HolderCase>> {};
+
+TEST_P(VolumeHolderTest, TheLockIsRetriedThenTheVolumeDismounted) {
+    const auto& [operation, holder] = GetParam();
+    Plug(kFat16Sectors);
+    CFatDiskBuilder builder = MakeBuilder();
+    if (operation == Operation::ReadBack) {
+        ASSERT_TRUE(builder.Setup(kFat16Sectors, "USBHDDBOOT", true));
+        ASSERT_TRUE(builder.Setup(kFat16Sectors, "", false));
+    }
+    sim_.Volumes().ClearEvents();
+    holder.hold(sim_);
+    const std::int32_t start = sim_.clock();
+    EXPECT_TRUE(operation == Operation::Build ? builder.Setup(kFat16Sectors, "USBHDDBOOT", true) : builder.VerifyDisk())
+        << builder.m_errorText;
+    std::vector<VolumeEvent> events = sim_.Volumes().Events();
+    auto firstPassThrough = std::find_if(events.begin(), events.end(), [](const VolumeEvent& e) {
+        return e.kind == VolumeEvent::Kind::PassThrough;
+    });
+    EXPECT_EQ(std::find_if(events.begin(), firstPassThrough,
+                           [](const VolumeEvent& e) { return e.kind == VolumeEvent::Kind::Dismount; }) !=
+                  firstPassThrough,
+              holder.dismountedToLock);
+    EXPECT_EQ(std::prev(firstPassThrough)->kind, VolumeEvent::Kind::Lock);
+    EXPECT_EQ(sim_.clock() - start, holder.lockedAt);
+    ExpectReleasedAfterLock();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, VolumeHolderTest,
+    ::testing::Combine(
+        ::testing::Values(Operation::Build, Operation::ReadBack),
+        ::testing::Values(
+            HolderCase{"LetGoAfterTwoSeconds",
+                       [](platform::SimSystem& sim) {
+                           sim.Volumes().HoldVolume(kStick);
+                           sim.ScheduleAt(sim.clock() + 2000,
+                                          [&sim] { sim.Volumes().LetGoOfVolume(kStick); });
+                       },
+                       2000, false},
+            HolderCase{"NeverLetsGo", [](platform::SimSystem& sim) { sim.Volumes().HoldVolume(kStick); },
+                       4500, true},
+            HolderCase{"ComesBackAfterEveryUnlock",
+                       [](platform::SimSystem& sim) { sim.Volumes().SetDesktopHolds(kStick, true); },
+                       4500, true})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param) == Operation::Build ? "Build" : "ReadBack") +
+               std::get<1>(info.param).name;
+    });
 
 TEST_P(VolumeFaultTest, AFailingUnlockIsNotReportedAndTheVolumeIsStillClosed) {
     CFatDiskBuilder builder = MakeBuilder();

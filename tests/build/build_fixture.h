@@ -57,7 +57,8 @@ protected:
     }
 
     // The last operation took the volume and gave it back in order: after
-    // its last command, unlocked through the handle that locked it, then
+    // its last command, dismounted (so that the file system mounted before
+    // is read afresh), unlocked through the handle that locked it, then
     // closed.
     void ExpectReleasedAfterLock() {
         std::vector<VolumeEvent> events = sim_.Volumes().Events();
@@ -65,9 +66,11 @@ protected:
             return e.kind == VolumeEvent::Kind::Lock;
         });
         ASSERT_NE(lastLock, events.rend()) << "the volume was never locked";
-        ASSERT_GE(events.size(), 3u);
+        ASSERT_GE(events.size(), 4u);
         const VolumeEvent& lock = *lastLock;
         EXPECT_EQ(lock.error, 0u);
+        const VolumeEvent& dismount = events[events.size() - 3];
+        EXPECT_EQ(dismount, (VolumeEvent{VolumeEvent::Kind::Dismount, kLetter, lock.handle, 0}));
         const VolumeEvent& unlock = events[events.size() - 2];
         const VolumeEvent& close = events.back();
         EXPECT_EQ(unlock, (VolumeEvent{VolumeEvent::Kind::Unlock, kLetter, lock.handle, 0}));

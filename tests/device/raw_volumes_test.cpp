@@ -55,7 +55,7 @@ TEST_F(VolumesTest, OpensOnlyRawVolumesOfPresentDrives) {
     platform::Handle lower = Open(kReadWrite, "\\\\.\\e:");
     EXPECT_NE(lower, kInvalidHandle);
     sim_.CloseHandle(lower);
-    for (const char* path : {"\\\\.\\F:", "E:\\", "\\\\.\\E:\\", "\\\\.\\PhysicalDrive1"}) {
+    for (const char* path : {"\\\\.\\F:", "E:\\", "\\\\.\\E:\\", "\\\\.\\PhysicalDrive9", "\\\\.\\PhysicalDrive1x"}) {
         EXPECT_EQ(Open(kReadWrite, path), kInvalidHandle) << path;
         EXPECT_NE(sim_.GetLastError(), 0u) << path;
     }

@@ -7,11 +7,13 @@
 #include <memory>
 #include <ostream>
 
+#include "fatdisk/fat_disk_builder.h"
 #include "winmodel/emulated_scsi_disk.h"
 #include "tests/sim/sim_system.h"
 
 inline void PrintTo(const VolumeEvent& e, std::ostream* out) {
-    static const char* const kKinds[] = {"Open", "Close", "Lock", "Unlock", "PassThrough", "Other"};
+    static const char* const kKinds[] = {"Open",     "Close",           "Lock", "Unlock", "PassThrough",
+                                         "Dismount", "UpdateProperties", "Other"};
     *out << kKinds[static_cast<int>(e.kind)] << "(" << (e.letter ? e.letter : '?') << ", "
          << e.handle << ", error " << e.error << ")";
 }
@@ -30,6 +32,20 @@ protected:
 
     std::shared_ptr<EmulatedScsiDisk> PlugDisk(std::uint64_t sectors, char letter = kLetter) {
         auto disk = EmulatedScsiDisk::InMemory(sectors);
+        sim_.AddDrive(letter, DRIVE_REMOVABLE, disk);
+        return disk;
+    }
+
+    // A disk of that many sectors (8401 at least) with the layout the
+    // builder makes in the mode, as a stick formatted elsewhere comes: its
+    // file system is mounted when it is plugged in.
+    std::shared_ptr<EmulatedScsiDisk> PlugFormattedDisk(std::uint32_t sectors, unsigned mode = 0,
+                                                        const char* label = "OLDSTICK", char letter = kLetter) {
+        auto disk = PlugDisk(sectors, letter);
+        CFatDiskBuilder builder(letter);
+        builder.m_layoutMode = mode;
+        EXPECT_TRUE(builder.Setup(sectors, label, true)) << builder.m_errorText;
+        sim_.RemoveDrive(letter);
         sim_.AddDrive(letter, DRIVE_REMOVABLE, disk);
         return disk;
     }

@@ -91,12 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
                            {"write save File Failed!!!\n"}, {}, {"IO.SYS"}, {}},
         PayloadFailureCase{"CloseFails",
                            [](Sim& sim) { sim.FailFileCall(Sim::FileCall::Close, "MSDOS.SYS", ERROR_WRITE_FAULT); },
-                           {"write save File Failed!!!\n"}, {}, {}, {{"MSDOS.SYS", 0x20}}},
+                           {"write save File Failed!!!\n"}, {}, {"MSDOS.SYS"}, {}},
         PayloadFailureCase{"AttributesNotSet",
                            [](Sim& sim) {
                                sim.FailFileCall(Sim::FileCall::SetAttributes, "COMMAND.COM", ERROR_ACCESS_DENIED);
                            },
-                           {}, {}, {}, {{"COMMAND.COM", 0x20}}}),
+                           {"Compare File Fail-COMMAND.COM\n"}, {"Compare File Fail-COMMAND.COM"}, {},
+                           {{"COMMAND.COM", 0x20}}}),
     [](const ::testing::TestParamInfo<PayloadFailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -68,8 +68,14 @@ std::uint32_t SimSystem::RestartDrive(char letter) {
             --plan.failingAttempts;
             return ERROR_IO_DEVICE;
         }
+        restarted_.push_back(UpperLetter(letter));
     }
     return WindowsModel::RestartDrive(letter);
+}
+
+std::vector<char> SimSystem::RestartedDrives() const {
+    std::lock_guard lock(faultsMutex_);
+    return restarted_;
 }
 
 void SimSystem::FailDeviceCall(DeviceCall call) {

@@ -59,6 +59,8 @@ public:
     };
     void SetRestartPlan(char letter, RestartPlan plan);
     std::optional<std::uint32_t> ReplugDelay(char letter) const;
+    // The letters whose disks a request restarted, in order.
+    std::vector<char> RestartedDrives() const;
     // Every later call of that kind fails.
     void FailDeviceCall(DeviceCall call);
     using WindowsModel::ClassDevsCallCount;
@@ -111,6 +113,7 @@ private:
 
     mutable std::mutex faultsMutex_;
     std::map<char, RestartPlan> restartPlans_;
+    std::vector<char> restarted_;
     std::vector<DeviceCall> failingDeviceCalls_;
     std::vector<FileFault> fileFaults_;
     std::vector<ResourceFault> resourceFaults_;
