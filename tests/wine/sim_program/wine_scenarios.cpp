@@ -132,5 +132,21 @@ std::vector<std::string> SimulatedPc::Report() const {
         lines.push_back("FILE " + file.name + " " + Hex(file.attributes, 2) + " " + Contents(file));
     }
     lines.push_back("FILE-COUNT " + std::to_string(files.size()));
+    // The builder dismounted the volume before each unlock, and the drive
+    // letter shows the file system the build wrote (the worker's check
+    // before the first file), or none.
+    const std::vector<VolumeEvent> events = state_->sim.Volumes().Events();
+    const auto dismounts = std::count_if(events.begin(), events.end(), [](const VolumeEvent& event) {
+        return event.kind == VolumeEvent::Kind::Dismount && event.error == 0;
+    });
+    lines.push_back("VOLUME-DISMOUNTS " + std::to_string(dismounts));
+    char label[32] = {};
+    std::uint32_t serial = 0;
+    const char root[] = {kStickLetter, ':', '\\', '\0'};
+    if (state_->sim.GetVolumeInformationA(root, label, sizeof label, &serial, nullptr, nullptr, nullptr, 0)) {
+        lines.push_back(std::string("VOLUME ") + label + " " + Hex(serial, 8));
+    } else {
+        lines.push_back("VOLUME none");
+    }
     return lines;
 }
