@@ -102,7 +102,7 @@ struct Target {
 int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
     if (line.device) {
         std::string error;
-        std::unique_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
+        std::shared_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
         if (drive == nullptr) {
             err << "makevorndisk: cannot use " << *line.device << ": " << error << "\n";
             return kExitTargetUnusable;

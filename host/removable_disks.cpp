@@ -58,7 +58,7 @@ RemovableDiskList ListRemovableDisks(const SystemRoots& roots) {
     return list;
 }
 
-std::unique_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const std::string& devicePath,
+std::shared_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const std::string& devicePath,
                                               std::string* error) {
     std::error_code code;
     const fs::path node = fs::canonical(devicePath, code);
@@ -109,7 +109,7 @@ std::unique_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const st
         ::close(probe);
     }
     error->clear();
-    return std::make_unique<RealDiskDrive>(roots, *found);
+    return std::make_shared<RealDiskDrive>(roots, *found);
 }
 
 }  // namespace platform::host

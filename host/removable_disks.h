@@ -32,9 +32,9 @@ RemovableDiskList ListRemovableDisks(const SystemRoots& roots = {});
 // The disk at devicePath as a drive for HostSystem::AttachDrive, or null
 // with *error saying why it cannot be used (not listed by
 // ListRemovableDisks, a partition, no permission, ...).
-std::unique_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const std::string& devicePath,
+std::shared_ptr<ModelDrive> OpenRemovableDisk(const SystemRoots& roots, const std::string& devicePath,
                                               std::string* error);
-inline std::unique_ptr<ModelDrive> OpenRemovableDisk(const std::string& devicePath, std::string* error) {
+inline std::shared_ptr<ModelDrive> OpenRemovableDisk(const std::string& devicePath, std::string* error) {
     return OpenRemovableDisk(SystemRoots{}, devicePath, error);
 }
 
