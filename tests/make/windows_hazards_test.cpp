@@ -99,6 +99,9 @@ struct Hazard {
     std::function<void(HazardTest&, Sim&)> check;    // what else must hold afterwards
 };
 
+// A failing case names its hazard rather than printing the bytes of its callbacks.
+void PrintTo(const Hazard& hazard, std::ostream* out) { *out << hazard.name; }
+
 class WindowsHazardTest : public HazardTest, public ::testing::WithParamInterface<Hazard> {};
 
 TEST_P(WindowsHazardTest, TheMakeEndsWithTheWholePayloadOrSaysWhyNot) {
