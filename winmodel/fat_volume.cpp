@@ -167,11 +167,16 @@ std::shared_ptr<FatVolume> FatVolume::Mount(SectorIo io, std::uint32_t firstSect
     }
     *error = 0;
     auto volume = std::shared_ptr<FatVolume>(new FatVolume(std::move(io), layout));
-    // The driver reads the FSInfo sector when it mounts a FAT32 volume.
-    if (layout.fat32 && layout.fsInfoSector != 0) {
-        std::lock_guard lock(volume->mutex_);
-        volume->CachedSector(std::uint64_t{firstSector} + layout.fsInfoSector);
-    }
+    // What a mount and the desktop's first look read: the FSInfo sector of
+    // a FAT32 volume, the FAT's first sector (its dirty flag) and the root
+    // directory (FAT32: its first cluster).
+    std::lock_guard lock(volume->mutex_);
+    if (layout.fat32 && layout.fsInfoSector != 0) volume->CachedSector(std::uint64_t{firstSector} + layout.fsInfoSector);
+    volume->CachedSector(std::uint64_t{firstSector} + layout.fatStart);
+    const std::uint32_t rootSectors = layout.fat32 ? layout.sectorsPerCluster : layout.rootSectors;
+    const std::uint64_t rootFirst =
+        layout.fat32 ? volume->ClusterSector(layout.rootCluster) : std::uint64_t{firstSector} + layout.rootStart;
+    for (std::uint32_t index = 0; index < rootSectors; ++index) volume->CachedSector(rootFirst + index);
     return volume;
 }
 

@@ -1,9 +1,10 @@
 // A FAT16 or FAT32 file system as a mounted volume of the Windows model:
 // what the file system driver knows of a volume once it has mounted it.
 //
-// Mounting reads the boot sector (and a FAT32 volume's FSInfo sector) at
-// the volume's first sector; from then on the volume keeps that layout and
-// every FAT and directory sector it has read, as the driver's cache does.
+// Mounting reads the boot sector at the volume's first sector, a FAT32
+// volume's FSInfo sector, the FAT's first sector and the root directory;
+// from then on the volume keeps that layout and every FAT and directory
+// sector it has read, as the driver's cache does.
 // Raw writes beneath it change nothing it believes: files are placed by the
 // layout and the FAT it knows, and what it writes (file data, FAT sectors
 // to both copies, directory sectors, the FSInfo sector) goes to the sectors
