@@ -254,7 +254,10 @@ bool RawVolumes::Close(platform::Handle handle, std::uint32_t* error) {
         Record(VolumeEvent::Kind::Close, 0, handle, *error);
         return false;
     }
-    Entry& entry = *found->second.entry;
+    // The handle may hold the last reference to an entry whose drive was
+    // replaced: kept alive until the desktop has had its look.
+    const std::shared_ptr<Entry> held = found->second.entry;
+    Entry& entry = *held;
     if (entry.lockedBy == handle) {
         entry.lockedBy = nullptr;
         entry.drive->ReleaseLock();
