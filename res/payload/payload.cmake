@@ -26,7 +26,8 @@ if(VORN_PAYLOAD_SOURCE_DIR)
   if(NOT IS_DIRECTORY "${VORN_PAYLOAD_SOURCE_DIR}")
     message(FATAL_ERROR "VORN_PAYLOAD_SOURCE_DIR: ${VORN_PAYLOAD_SOURCE_DIR} is not a folder")
   endif()
-  file(GLOB operator_files LIST_DIRECTORIES false "${VORN_PAYLOAD_SOURCE_DIR}/*")
+  # A file added to the folder, or one taken away, configures again.
+  file(GLOB operator_files LIST_DIRECTORIES false CONFIGURE_DEPENDS "${VORN_PAYLOAD_SOURCE_DIR}/*")
 endif()
 
 # In install order: the DOS files from their stand-ins or the operator's
