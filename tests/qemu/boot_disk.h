@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fatdisk/on_disk_format.h"
+
 namespace qemu_test {
 
-inline constexpr std::uint32_t kSectorSize = 512;
+using fatdisk::kSectorSize;
 
 class BootDisk {
 public:
