@@ -1,4 +1,5 @@
-# The eight files a VORN disk gets, built into one folder:
+# The eight files a VORN disk gets (payload_list.cmake), built into one
+# folder:
 #   VORN_PAYLOAD_DIR    (cache) the folder, ${CMAKE_BINARY_DIR}/payload
 #   VORN_PAYLOAD_FILES  (cache) the files' paths, in install order
 #   VORN_PAYLOAD_STANDINS (cache) ON when they are our own stand-ins
@@ -10,6 +11,7 @@
 # operator's folder of licensed files instead (names matched without regard
 # to case). ISP.BAT is always ours: the text "VORN -f" without a line end.
 include_guard(GLOBAL)
+include("${CMAKE_CURRENT_LIST_DIR}/payload_list.cmake")
 
 find_program(NASM nasm REQUIRED)
 
@@ -20,32 +22,32 @@ set(payload_dir "${CMAKE_BINARY_DIR}/payload")
 set(payload_source_dir "${CMAKE_CURRENT_LIST_DIR}")
 file(MAKE_DIRECTORY "${payload_dir}")
 
-# Install order, with each stand-in's source.
-set(payload_dos_files
-  COMMAND.COM command_com
-  IO.SYS io_sys
-  MSDOS.SYS msdos_sys
-  VORN.exe vorn_exe
-  CWSDPMI.EXE cwsdpmi_exe
-  CWSDPR0.EXE cwsdpr0_exe
-  CWSPARAM.EXE cwsparam_exe)
-
 if(VORN_PAYLOAD_SOURCE_DIR)
   if(NOT IS_DIRECTORY "${VORN_PAYLOAD_SOURCE_DIR}")
     message(FATAL_ERROR "VORN_PAYLOAD_SOURCE_DIR: ${VORN_PAYLOAD_SOURCE_DIR} is not a folder")
   endif()
-  file(GLOB operator_files LIST_DIRECTORIES false "${VORN_PAYLOAD_SOURCE_DIR}/*")
+  # A file added to the folder, or one taken away, configures again.
+  file(GLOB operator_files LIST_DIRECTORIES false CONFIGURE_DEPENDS "${VORN_PAYLOAD_SOURCE_DIR}/*")
 endif()
 
+# In install order: the DOS files from their stand-ins or the operator's
+# folder, ISP.BAT (no stand-in source) written below.
 set(payload_outputs)
 set(missing)
-list(LENGTH payload_dos_files pair_count)
-math(EXPR last "${pair_count} - 1")
-foreach(index RANGE 0 ${last} 2)
-  math(EXPR source_index "${index} + 1")
-  list(GET payload_dos_files ${index} name)
-  list(GET payload_dos_files ${source_index} source)
+vorn_payload_file_count(payload_count)
+math(EXPR last "${payload_count} - 1")
+foreach(index RANGE 0 ${last})
+  vorn_payload_file(${index} payload)
+  set(name "${payload_NAME}")
+  set(source "${payload_STANDIN}")
   set(output "${payload_dir}/${name}")
+  if(NOT source)
+    if(NOT name STREQUAL "ISP.BAT")
+      message(FATAL_ERROR "payload_list.cmake: ${name} has no stand-in; only ISP.BAT is written without one")
+    endif()
+    list(APPEND payload_outputs "${output}")
+    continue()
+  endif()
   if(VORN_PAYLOAD_SOURCE_DIR)
     string(TOUPPER "${name}" wanted)
     set(found "")
@@ -92,7 +94,6 @@ endif()
 if(NOT isp_bat_now STREQUAL isp_bat_text)
   file(WRITE "${isp_bat}" "${isp_bat_text}")
 endif()
-list(APPEND payload_outputs "${isp_bat}")
 
 if(VORN_PAYLOAD_SOURCE_DIR)
   set(standins OFF)

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/payload_expectations.h"
 #include "tests/qemu/boot_disk.h"
 #include "tests/qemu/child_process.h"
 #include "tests/qemu/qemu_machine.h"
@@ -39,7 +40,6 @@ namespace guest_test {
 namespace {
 
 namespace fs = std::filesystem;
-using qemu_test::kPayload;
 using qemu_test::kSectorSize;
 
 constexpr int kGuestSeconds = 240;  // the guest's whole run, inside `timeout`
@@ -149,35 +149,6 @@ bool CutPartition(const std::string& image, std::uint64_t start, const std::stri
     return ok;
 }
 
-std::string Attributes(const std::string& mattribOutput, const std::string& name) {
-    std::istringstream lines(mattribOutput);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t at = line.find("::/" + name);
-        if (at != std::string::npos && at + 3 + name.size() == line.size()) {
-            std::string flags;
-            for (char c : line.substr(0, at)) {
-                if (c != ' ') flags += c;
-            }
-            std::sort(flags.begin(), flags.end());
-            return flags;
-        }
-    }
-    return "(missing)";
-}
-
-// mattrib's letters, in alphabetical order, for the attributes each file
-// ends with: the DOS system files and the DPMI host get exactly theirs, the
-// other two are left as created (archive).
-struct ExpectedFile {
-    const char* name;
-    const char* attributes;
-};
-constexpr ExpectedFile kExpected[] = {
-    {"COMMAND.COM", "HS"}, {"IO.SYS", "HRS"},      {"MSDOS.SYS", "HRS"},    {"VORN.exe", "A"},
-    {"CWSDPMI.EXE", "HR"}, {"CWSDPR0.EXE", "HR"}, {"CWSPARAM.EXE", "HR"}, {"ISP.BAT", "A"},
-};
-
 class GuestMake : public testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(GuestMake, RemovableStickBecomesABootableVornDisk) {
@@ -225,9 +196,11 @@ TEST_P(GuestMake, RemovableStickBecomesABootableVornDisk) {
     qemu_test::ProgramResult attributes = qemu_test::RunProgram({"env", "MTOOLS_SKIP_CHECK=1", "mattrib", "-i", volume, "::/*"});
     ASSERT_EQ(attributes.exitCode, 0) << attributes.output;
     int files = 0;
-    for (const ExpectedFile& file : kExpected) {
+    for (const PayloadFile& file : kPayloadFiles) {
         SCOPED_TRACE(file.name);
-        EXPECT_EQ(Attributes(attributes.output, file.name), file.attributes) << attributes.output;
+        EXPECT_EQ(payload_expectations::MattribAttributes(attributes.output, file.name),
+                  payload_expectations::FinalAttributes(file))
+            << attributes.output;
         const std::string copy = work + "/copy";
         fs::remove(copy);
         qemu_test::ProgramResult read = qemu_test::RunProgram({"env", "MTOOLS_SKIP_CHECK=1", "mcopy", "-n", "-i", volume, std::string("::/") + file.name, copy});
@@ -237,13 +210,12 @@ TEST_P(GuestMake, RemovableStickBecomesABootableVornDisk) {
         ++files;
     }
     EXPECT_EQ(files, 8);
-    EXPECT_EQ(std::size(kExpected), std::size(kPayload));
     // Eight files and the label: nothing else in the root.
     std::istringstream lines(listing.output);
     std::string line;
     int entries = 0;
     while (std::getline(lines, line)) {
-        for (const ExpectedFile& file : kExpected) {
+        for (const PayloadFile& file : kPayloadFiles) {
             const std::string stem = std::string(file.name).substr(0, std::string(file.name).find('.'));
             if (line.rfind(stem + " ", 0) == 0) ++entries;
         }

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 
 #include "tests/host/host_make.h"
+#include "tests/payload_expectations.h"
 
 #ifndef VORN_PAYLOAD_DIR
 #error "VORN_PAYLOAD_DIR: the folder of the built payload files"
@@ -27,47 +27,9 @@ namespace fs = std::filesystem;
 // Room for the payload behind the head of the volume (FAT32: the root too).
 constexpr std::uint32_t kDataSectorsToCheck = 32768;
 
-struct ExpectedFile {
-    const char* name;
-    const char* shortName;  // as mdir shows it: base, blanks, extension
-    const char* attributes; // as mattrib shows them
-};
-// In install order; VORN.exe and ISP.BAT keep the archive bit a new file has.
-constexpr ExpectedFile kFiles[] = {
-    {"COMMAND.COM", "COMMAND  COM", "SH"},  {"IO.SYS", "IO       SYS", "RSH"},
-    {"MSDOS.SYS", "MSDOS    SYS", "RSH"},   {"VORN.exe", "VORN     exe", "A"},
-    {"CWSDPMI.EXE", "CWSDPMI  EXE", "RH"},  {"CWSDPR0.EXE", "CWSDPR0  EXE", "RH"},
-    {"CWSPARAM.EXE", "CWSPARAM EXE", "RH"}, {"ISP.BAT", "ISP      BAT", "A"},
-};
-
 std::string Bytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// "RSH" from a mattrib line such as "  A  SHR  ::/IO.SYS"? mattrib prints the
-// set attributes as letters in fixed columns: archive, then system, hidden,
-// read-only. Returned in the order R, S, H plus A.
-std::string AttributesOf(const std::string& mattribOutput, const std::string& name) {
-    std::istringstream lines(mattribOutput);
-    for (std::string line; std::getline(lines, line);) {
-        const std::string suffix = "::/" + name;
-        if (line.size() < suffix.size() || line.compare(line.size() - suffix.size(), suffix.size(), suffix) != 0) {
-            continue;
-        }
-        const std::string flags = line.substr(0, line.size() - suffix.size());
-        std::string result;
-        for (char flag : std::string("RSHA")) {
-            if (flags.find(flag) != std::string::npos) result += flag;
-        }
-        return result;
-    }
-    return "(not listed)";
-}
-
-std::string Sorted(std::string letters) {
-    std::sort(letters.begin(), letters.end());
-    return letters;
 }
 
 struct ImageCase {
@@ -115,14 +77,16 @@ TEST_P(HostMake, WritesABootableVolumeWithTheEightFiles) {
     ASSERT_EQ(attributes.exitCode, 0) << attributes.output;
 
     std::size_t lastPosition = 0;
-    for (const ExpectedFile& file : kFiles) {
+    for (const PayloadFile& file : kPayloadFiles) {
         SCOPED_TRACE(file.name);
         // Listed in install order, under its short name.
-        const std::size_t position = dir_listing.output.find(file.shortName);
+        const std::size_t position = dir_listing.output.find(payload_expectations::MdirShortName(file.name));
         ASSERT_NE(position, std::string::npos) << dir_listing.output;
         EXPECT_GT(position, lastPosition) << dir_listing.output;
         lastPosition = position;
-        EXPECT_EQ(Sorted(AttributesOf(attributes.output, file.name)), Sorted(file.attributes)) << attributes.output;
+        EXPECT_EQ(payload_expectations::MattribAttributes(attributes.output, file.name),
+                  payload_expectations::FinalAttributes(file))
+            << attributes.output;
 
         const fs::path copy = dir / "copy.bin";
         ToolRun out = RunTool({"mcopy", "-o", "-i", volume, std::string("::") + file.name, copy.string()});

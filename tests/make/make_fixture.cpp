@@ -3,10 +3,15 @@
 #include <fstream>
 #include <iterator>
 
-const std::vector<ExpectedFile> kExpectedFiles = {
-    {"COMMAND.COM", 0x06}, {"IO.SYS", 0x07},      {"MSDOS.SYS", 0x07},    {"VORN.exe", 0x20},
-    {"CWSDPMI.EXE", 0x03}, {"CWSDPR0.EXE", 0x03}, {"CWSPARAM.EXE", 0x03}, {"ISP.BAT", 0x20},
-};
+#include "tests/payload_expectations.h"
+
+const std::vector<ExpectedFile> kExpectedFiles = [] {
+    std::vector<ExpectedFile> files;
+    for (const PayloadFile& file : kPayloadFiles) {
+        files.push_back({file.name, payload_expectations::FinalAttributes(file)});
+    }
+    return files;
+}();
 
 std::vector<std::uint8_t> PayloadBytes(const std::string& name) {
     std::ifstream file(std::string(VORN_PAYLOAD_DIR) + "/" + name, std::ios::binary);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <set>
 
+#include "payload/payload_table.h"
 #include "tests/make/make_fixture.h"
 
 namespace {
@@ -60,8 +61,11 @@ std::vector<std::string> Repeated(const std::string& text, std::size_t count) {
     return std::vector<std::string>(count, text);
 }
 
-const std::set<std::string> kEveryFile = {"COMMAND.COM", "IO.SYS",       "MSDOS.SYS", "VORN.exe",
-                                          "CWSDPMI.EXE", "CWSDPR0.EXE", "CWSPARAM.EXE", "ISP.BAT"};
+const std::set<std::string> kEveryFile = [] {
+    std::set<std::string> names;
+    for (const PayloadFile& file : kPayloadFiles) names.insert(file.name);
+    return names;
+}();
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, PayloadFailureTest,

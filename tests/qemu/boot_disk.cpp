@@ -6,6 +6,7 @@
 #include <regex>
 #include <sstream>
 
+#include "tests/payload_expectations.h"
 #include "tests/qemu/child_process.h"
 
 #ifndef VORN_LAYOUT_TOOL
@@ -54,13 +55,14 @@ bool BootDisk::SetAttributes(const std::string& name, const std::string& attribu
 }
 
 bool BootDisk::InstallPayload(const std::string& leaveOut) {
-    for (const PayloadFile& file : kPayload) {
+    for (const PayloadFile& file : kPayloadFiles) {
         if (file.name == leaveOut) continue;
         if (!Copy(std::string(VORN_PAYLOAD_DIR) + "/" + file.name, file.name)) return false;
     }
-    for (const PayloadFile& file : kPayload) {
-        if (file.name == leaveOut || file.attributes[0] == '\0') continue;
-        if (!SetAttributes(file.name, file.attributes)) return false;
+    for (const PayloadFile& file : kPayloadFiles) {
+        const std::string attributes = payload_expectations::MattribArguments(payload_expectations::FinalAttributes(file));
+        if (file.name == leaveOut || attributes.empty()) continue;
+        if (!SetAttributes(file.name, attributes)) return false;
     }
     return true;
 }

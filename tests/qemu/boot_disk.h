@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fatdisk/on_disk_format.h"
+
 namespace qemu_test {
 
-inline constexpr std::uint32_t kSectorSize = 512;
-
-// The payload in install order, with the attributes a make gives each file.
-struct PayloadFile {
-    const char* name;
-    const char* attributes;  // mattrib arguments, empty for none
-};
-inline constexpr PayloadFile kPayload[] = {
-    {"COMMAND.COM", "+h +s"}, {"IO.SYS", "+r +h +s"},   {"MSDOS.SYS", "+r +h +s"},
-    {"VORN.exe", ""},         {"CWSDPMI.EXE", "+r +h"}, {"CWSDPR0.EXE", "+r +h"},
-    {"CWSPARAM.EXE", "+r +h"}, {"ISP.BAT", ""},
-};
+using fatdisk::kSectorSize;
 
 class BootDisk {
 public:
@@ -35,8 +26,8 @@ public:
     // Copies a host file onto the volume under `name`.
     bool Copy(const std::string& hostPath, const std::string& name);
     bool SetAttributes(const std::string& name, const std::string& attributes);
-    // The payload files from the payload folder, in install order, with their
-    // attributes; `leaveOut` names one to skip.
+    // The payload files from the payload folder, in install order, with the
+    // attributes a make gives them; `leaveOut` names one to skip.
     bool InstallPayload(const std::string& leaveOut = "");
 
     std::vector<std::uint8_t> ReadSector(std::uint32_t lba) const;

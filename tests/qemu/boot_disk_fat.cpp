@@ -3,26 +3,18 @@
 // moving a file's clusters elsewhere.
 #include "tests/qemu/boot_disk.h"
 
+#include "fatdisk/on_disk_format.h"
+#include "platform/byte_order.h"
+
 namespace qemu_test {
 namespace {
 
-// Boot sector fields.
-constexpr std::uint32_t kSectorsPerClusterOffset = 13;
-constexpr std::uint32_t kReservedSectorsOffset = 14;
-constexpr std::uint32_t kFatCountOffset = 16;
-constexpr std::uint32_t kRootEntriesOffset = 17;
-constexpr std::uint32_t kTotalSectors16Offset = 19;
-constexpr std::uint32_t kSectorsPerFat16Offset = 22;
-constexpr std::uint32_t kTotalSectors32Offset = 32;
-constexpr std::uint32_t kSectorsPerFat32Offset = 36;
-constexpr std::uint32_t kRootClusterOffset = 44;
-// Directory entries.
-constexpr std::uint32_t kDirEntrySize = 32;
+// Directory entries: the name and the two halves of the first cluster.
 constexpr std::uint32_t kDirNameSize = 11;
-constexpr std::uint32_t kDirClusterHighOffset = 20;
-constexpr std::uint32_t kDirClusterLowOffset = 26;
+constexpr std::uint32_t kDirClusterHighOffset = 20;  // 16-bit, FAT32 only
+constexpr std::uint32_t kDirClusterLowOffset = 26;   // 16-bit
 // FAT entries.
-constexpr std::uint32_t kFirstDataCluster = 2;
+constexpr std::uint32_t kFirstDataCluster = fatdisk::kReservedFatEntries;
 constexpr std::uint32_t kFat16EndOfChain = 0xFFF8;  // and above
 constexpr std::uint32_t kFat32EndOfChain = 0x0FFFFFF8;
 constexpr std::uint32_t kFat16LastCluster = 0xFFFF;  // what a file's last cluster gets
@@ -31,18 +23,16 @@ constexpr std::uint32_t kFat32EntryMask = 0x0FFFFFFF;
 constexpr std::uint32_t kFreeCluster = 0;
 
 std::uint32_t Le16(const std::vector<std::uint8_t>& bytes, std::uint32_t at) {
-    return bytes[at] | (std::uint32_t{bytes[at + 1]} << 8);
+    return platform::LoadLe16(bytes.data() + at);
 }
 std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::uint32_t at) {
-    return Le16(bytes, at) | (Le16(bytes, at + 2) << 16);
+    return platform::LoadLe32(bytes.data() + at);
 }
 void PutLe16(std::vector<std::uint8_t>& bytes, std::uint32_t at, std::uint32_t value) {
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+    platform::StoreLe16(bytes.data() + at, value);
 }
 void PutLe32(std::vector<std::uint8_t>& bytes, std::uint32_t at, std::uint32_t value) {
-    PutLe16(bytes, at, value & 0xFFFF);
-    PutLe16(bytes, at + 2, value >> 16);
+    platform::StoreLe32(bytes.data() + at, value);
 }
 
 }  // namespace
@@ -50,24 +40,24 @@ void PutLe32(std::vector<std::uint8_t>& bytes, std::uint32_t at, std::uint32_t v
 BootDisk::Volume BootDisk::ReadVolume() const {
     const std::vector<std::uint8_t> boot = ReadSector(m_partitionStart);
     Volume volume;
-    volume.clusterSize = boot[kSectorsPerClusterOffset];
-    volume.fat32 = Le16(boot, kSectorsPerFat16Offset) == 0;
-    volume.fatSectors = volume.fat32 ? Le32(boot, kSectorsPerFat32Offset) : Le16(boot, kSectorsPerFat16Offset);
-    volume.fatCount = boot[kFatCountOffset];
-    volume.fatStart = m_partitionStart + Le16(boot, kReservedSectorsOffset);
+    volume.clusterSize = boot[fatdisk::kBpbSectorsPerCluster];
+    volume.fat32 = Le16(boot, fatdisk::kBpbSectorsPerFat16) == 0;
+    volume.fatSectors = volume.fat32 ? Le32(boot, fatdisk::kFat32SectorsPerFat) : Le16(boot, fatdisk::kBpbSectorsPerFat16);
+    volume.fatCount = boot[fatdisk::kBpbNumberOfFats];
+    volume.fatStart = m_partitionStart + Le16(boot, fatdisk::kBpbReservedSectors);
     const std::uint32_t fatsEnd = volume.fatStart + volume.fatCount * volume.fatSectors;
     if (volume.fat32) {
-        volume.rootCluster = Le32(boot, kRootClusterOffset);
+        volume.rootCluster = Le32(boot, fatdisk::kFat32RootCluster);
         volume.dataStart = fatsEnd;
         volume.rootStart = ClusterSector(volume, volume.rootCluster);
         volume.rootSectors = volume.clusterSize;
     } else {
         volume.rootStart = fatsEnd;
-        volume.rootSectors = (Le16(boot, kRootEntriesOffset) * kDirEntrySize + kSectorSize - 1) / kSectorSize;
+        volume.rootSectors = (Le16(boot, fatdisk::kBpbRootEntries) * fatdisk::kDirEntrySize + kSectorSize - 1) / kSectorSize;
         volume.dataStart = fatsEnd + volume.rootSectors;
     }
     const std::uint32_t total =
-        Le16(boot, kTotalSectors16Offset) != 0 ? Le16(boot, kTotalSectors16Offset) : Le32(boot, kTotalSectors32Offset);
+        Le16(boot, fatdisk::kBpbTotalSectors16) != 0 ? Le16(boot, fatdisk::kBpbTotalSectors16) : Le32(boot, fatdisk::kBpbTotalSectors32);
     volume.clusterCount = (m_partitionStart + total - volume.dataStart) / volume.clusterSize;
     return volume;
 }
@@ -129,7 +119,7 @@ std::optional<BootDisk::EntryPlace> BootDisk::FindRootEntry(const std::string& s
     for (std::uint32_t run : runs) {
         for (std::uint32_t s = 0; s < volume.rootSectors; ++s) {
             const std::vector<std::uint8_t> sector = ReadSector(run + s);
-            for (std::uint32_t at = 0; at < kSectorSize; at += kDirEntrySize, ++index) {
+            for (std::uint32_t at = 0; at < kSectorSize; at += fatdisk::kDirEntrySize, ++index) {
                 if (std::string(sector.begin() + at, sector.begin() + at + kDirNameSize) == storedName) {
                     return EntryPlace{run + s, at, index};
                 }

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 
+#include "fatdisk/on_disk_format.h"
 #include "tests/qemu/boot_checks.h"
 #include "tests/qemu/boot_disk.h"
 #include "tests/qemu/qemu_machine.h"
@@ -33,11 +34,9 @@ constexpr std::uint32_t kFat16Large = 3915776;
 constexpr std::uint32_t kFat32Small = 7831552;
 constexpr std::uint32_t kFat32Large = 62652416;
 
-// Offsets inside the MBR and boot sectors.
-constexpr std::uint32_t kSecondEntryIndicator = 446 + 16;
-constexpr std::uint32_t kSignatureOffset = 510;
-constexpr std::uint32_t kFat32BackupBootSector = 6;
-constexpr std::uint8_t kActive = 0x80;
+// The boot indicator of the MBR's second partition entry.
+constexpr std::uint32_t kSecondEntryIndicator =
+    fatdisk::kMbrEntry1 + fatdisk::kMbrEntrySize + fatdisk::kEntryBootIndicator;
 
 // The first cylinder at the BPB's 16 heads and 63 sectors per track: beyond
 // it, CHS addresses computed with the BPB's numbers and with the BIOS's own
@@ -147,7 +146,7 @@ TEST(Fat32Backup, BootSectorWithoutSignatureBootsFromTheBackup) {
     BootRun run(kFat32Small);
     ASSERT_EQ(run.Disk().Error(), "");
     ASSERT_TRUE(run.Disk().InstallPayload()) << run.Disk().Error();
-    run.Disk().PatchByte(run.Disk().PartitionStart(), kSignatureOffset, 0);
+    run.Disk().PatchByte(run.Disk().PartitionStart(), fatdisk::kBootSignatureOffset, 0);
     ExpectHandOverPassed(run.Boot(Bus::UsbStick));
 }
 
@@ -189,20 +188,20 @@ const FailureCase kFailures[] = {
     {"SecondActivePartitionEntry", kFat16Small, Bus::Ide,
      [](BootDisk& disk, const std::string&, std::string&) {
          Install(disk);
-         disk.PatchByte(0, kSecondEntryIndicator, kActive);
+         disk.PatchByte(0, kSecondEntryIndicator, fatdisk::kActivePartition);
      },
      "Invalid partition table", false},
     {"Fat16BootSectorWithoutSignature", kFat16Small, Bus::UsbStick,
      [](BootDisk& disk, const std::string&, std::string&) {
          Install(disk);
-         disk.PatchByte(disk.PartitionStart(), kSignatureOffset, 0);
+         disk.PatchByte(disk.PartitionStart(), fatdisk::kBootSignatureOffset, 0);
      },
      "Missing operating system", false},
     {"Fat32BootSectorAndBackupWithoutSignature", kFat32Small, Bus::Ide,
      [](BootDisk& disk, const std::string&, std::string&) {
          Install(disk);
-         disk.PatchByte(disk.PartitionStart(), kSignatureOffset, 0);
-         disk.PatchByte(disk.PartitionStart() + kFat32BackupBootSector, kSignatureOffset, 0);
+         disk.PatchByte(disk.PartitionStart(), fatdisk::kBootSignatureOffset, 0);
+         disk.PatchByte(disk.PartitionStart() + fatdisk::kFat32BackupBootSectorNumber, fatdisk::kBootSignatureOffset, 0);
      },
      "Missing operating system", false},
     {"Fat16RootDirectoryUnreadable", kFat16Small, Bus::Ide,

@@ -1,14 +1,20 @@
-// The built payload files: the kinds a DOS boot needs (MZ executables,
-// IO.SYS's loader marks, MSDOS.SYS's comment text, ISP.BAT's exact line),
-// and for our stand-ins that each says what it is.
+// The payload list that the program, its resources and the other tests
+// are made from, written out once here; and the built payload files: the
+// kinds a DOS boot needs (MZ executables, IO.SYS's loader marks,
+// MSDOS.SYS's comment text, ISP.BAT's exact line), and for our stand-ins
+// that each says what it is.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "payload/payload_table.h"
+#include "tests/payload_expectations.h"
 
 #ifndef VORN_PAYLOAD_DIR
 #error "VORN_PAYLOAD_DIR: the folder of the built payload files"
@@ -42,6 +48,46 @@ std::string ReadPayload(const std::string& name) {
 
 unsigned Le16(const std::string& bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+struct PayloadRow {
+    std::string name, type, typeName;
+    unsigned id;
+    std::array<std::uint32_t, 2> steps;
+    std::uint32_t attributes;
+    bool operator==(const PayloadRow&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const PayloadRow& row) {
+    return out << row.name << " " << row.type << "/" << row.typeName << " " << row.id << " steps " << row.steps[0]
+               << "," << row.steps[1] << " ends 0x" << std::hex << row.attributes << std::dec;
+}
+
+// Install order, resource type and id, the type name the worker passes, and
+// the attributes each file ends with (read-only 1, hidden 2, system 4,
+// archive 0x20 for a file left as created); the DOS system files take
+// hidden and system first, then read-only too.
+TEST(PayloadList, IsTheEightFilesInInstallOrderWithTheirResourcesAndAttributes) {
+    const std::vector<PayloadRow> expected = {
+        {"COMMAND.COM", "BOOT", "Boot", 132, {6, 0}, 0x06}, {"IO.SYS", "BOOT", "Boot", 130, {6, 7}, 0x07},
+        {"MSDOS.SYS", "BOOT", "Boot", 131, {6, 7}, 0x07},   {"VORN.exe", "AP", "AP", 129, {0, 0}, 0x20},
+        {"CWSDPMI.EXE", "DPMI", "DPMI", 137, {3, 0}, 0x03}, {"CWSDPR0.EXE", "DPMI", "DPMI", 138, {3, 0}, 0x03},
+        {"CWSPARAM.EXE", "DPMI", "DPMI", 136, {3, 0}, 0x03}, {"ISP.BAT", "AP", "AP", 139, {0, 0}, 0x20},
+    };
+    std::vector<PayloadRow> listed;
+    for (const PayloadFile& file : kPayloadFiles) {
+        listed.push_back({file.name, file.type, file.typeName, file.id, file.attributeSteps,
+                          payload_expectations::FinalAttributes(file)});
+        EXPECT_EQ(std::string(file.pathFormat), std::string("%c:\\") + file.name);
+    }
+    EXPECT_EQ(listed, expected);
+}
+
+TEST(PayloadList, EveryFileWasBuilt) {
+    for (const PayloadFile& file : kPayloadFiles) {
+        std::ifstream built(std::string(VORN_PAYLOAD_DIR) + "/" + file.name, std::ios::binary);
+        EXPECT_TRUE(built.good()) << file.name;
+    }
 }
 
 class MzExecutable : public testing::TestWithParam<const char*> {};

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/scsi_constants.h"
+#include "payload/payload_table.h"
 #include "tests/sim/sim_system.h"
 #include "winmodel/embedded_resources.h"
 #include "winmodel/emulated_scsi_disk.h"
@@ -24,25 +25,14 @@ constexpr std::uint32_t kStickDeviceNumber = 1;
 constexpr const char* kDiskEnumKey = "SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum";
 constexpr const char* kStickInstanceId = "USBSTOR\\DISK&VEN_KORVANE&PROD_STICK&REV_1.0\\0001";
 
-// The payload file names in the store, with the resource each comes from.
-struct PayloadFile {
-    const char* name;
-    const char* type;
-    std::uint32_t id;
-};
-constexpr PayloadFile kPayloadFiles[] = {
-    {"COMMAND.COM", "BOOT", 132}, {"IO.SYS", "BOOT", 130},       {"MSDOS.SYS", "BOOT", 131},
-    {"VORN.exe", "AP", 129},      {"CWSDPMI.EXE", "DPMI", 137}, {"CWSDPR0.EXE", "DPMI", 138},
-    {"CWSPARAM.EXE", "DPMI", 136}, {"ISP.BAT", "AP", 139},
-};
-
 std::string Hex(unsigned value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
 }
 
-// "intact" when the file holds exactly the bytes of its payload resource.
+// "intact" when the file holds exactly the bytes of its payload resource
+// (the table of payload/payload_table.h).
 std::string Contents(const platform::SimSystem::SimFile& file) {
     for (const PayloadFile& payload : kPayloadFiles) {
         if (file.name != payload.name) continue;
