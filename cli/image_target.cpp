@@ -198,10 +198,14 @@ ImageTarget PrepareImageOnce(const std::string& path, std::optional<std::uint32_
     ImageTarget target;
     target.path = path;
 
+    // Where the path leads, its links followed as far as they exist; a path
+    // whose place cannot be told is not used.
     std::error_code error;
     const fs::path absolute = fs::absolute(path, error);
-    const fs::path resolved = error ? fs::path(path) : fs::weakly_canonical(absolute, error);
-    if (const std::string refusal = DevicePlaceRefusal(path, error ? absolute : resolved, places); !refusal.empty()) {
+    if (error) return Failed(std::move(target), "cannot tell where " + Quoted(path) + " is: " + error.message());
+    fs::path resolved = fs::weakly_canonical(absolute, error);
+    if (error) resolved = absolute.lexically_normal();
+    if (const std::string refusal = DevicePlaceRefusal(path, resolved, places); !refusal.empty()) {
         return Failed(std::move(target), refusal);
     }
 
