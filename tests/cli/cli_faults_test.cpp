@@ -96,6 +96,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "the drive came back without the new file system: no file was written"},
         FaultCase{"payload", 10,
                   {"log: Compare FAT = ", "log: open save File Failed!!!", "log: Done. Total time spent = "},
+                  "not all eight payload files were written", true},
+        // Every write reported done, half of the file's data kept: the
+        // read-back of the root after the eighth file finds it.
+        FaultCase{"lost-data", 10,
+                  {"log: Compare FAT = ", "log: Compare File Fail-MSDOS.SYS", "log: Done. Total time spent = "},
                   "not all eight payload files were written", true}),
     [](const testing::TestParamInfo<FaultCase>& info) {
         std::string name;

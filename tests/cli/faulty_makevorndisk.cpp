@@ -28,7 +28,7 @@ namespace {
 using platform::ModelDrive;
 using platform::MountedVolume;
 
-enum class Fault { kCapacity, kBuild, kReadBack, kIdentity, kDriveLost, kNotRemounted, kPayload };
+enum class Fault { kCapacity, kBuild, kReadBack, kIdentity, kDriveLost, kNotRemounted, kPayload, kLostData };
 
 struct FaultName {
     const char* name;
@@ -37,17 +37,32 @@ struct FaultName {
 constexpr FaultName kFaults[] = {
     {"capacity", Fault::kCapacity},   {"build", Fault::kBuild},          {"read-back", Fault::kReadBack},
     {"identity", Fault::kIdentity},   {"drive-lost", Fault::kDriveLost}, {"not-remounted", Fault::kNotRemounted},
-    {"payload", Fault::kPayload},
+    {"payload", Fault::kPayload},     {"lost-data", Fault::kLostData},
 };
 
 // The payload file whose creation fails.
 constexpr const char* kRefusedFile = "IO.SYS";
+// The file whose data only half reaches the disk.
+constexpr const char* kShortFile = "MSDOS.SYS";
 // The label the volume shows when the drive comes back with the file
 // system it had before the make.
 constexpr const char* kOldLabel = "OLD STICK";
 
-// The mounted volume, except that the payload fault refuses one file and
-// the remount fault shows the old file system's label.
+// A file whose every write is reported done while only its first half is
+// kept: data the system said it wrote that never reached the disk.
+class HalfKeptFile : public platform::MountedFile {
+public:
+    explicit HalfKeptFile(std::unique_ptr<platform::MountedFile> file) : file_(std::move(file)) {}
+    std::uint32_t Write(const void* data, std::uint32_t size) override { return file_->Write(data, size / 2); }
+    std::uint32_t Close() override { return file_->Close(); }
+
+private:
+    const std::unique_ptr<platform::MountedFile> file_;
+};
+
+// The mounted volume, except that the payload fault refuses one file, the
+// lost-data fault keeps half of another, and the remount fault shows the
+// old file system's label.
 class FaultyVolume : public MountedVolume {
 public:
     FaultyVolume(std::shared_ptr<MountedVolume> volume, Fault fault) : volume_(std::move(volume)), fault_(fault) {}
@@ -57,7 +72,11 @@ public:
             *error = ERROR_ACCESS_DENIED;
             return nullptr;
         }
-        return volume_->Create(name, error);
+        std::unique_ptr<platform::MountedFile> file = volume_->Create(name, error);
+        if (fault_ == Fault::kLostData && name == kShortFile && file != nullptr) {
+            return std::make_unique<HalfKeptFile>(std::move(file));
+        }
+        return file;
     }
     std::uint32_t SetAttributes(const std::string& name, std::uint32_t attributes) override {
         return volume_->SetAttributes(name, attributes);
