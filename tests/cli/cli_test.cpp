@@ -360,6 +360,27 @@ TEST_F(Cli, AFullFileSystemSaysSo) {
     EXPECT_NE(run.err.find(" failed: No space left on device"), std::string::npos) << run.err;
 }
 
+// An existing image beyond the most sectors a disk can have (a sparse
+// 3 TiB file) is refused as too large, not as a size of part sectors, and
+// left as it was.
+TEST_F(Cli, AnImageBeyondTwoTebibytesIsRefusedAsTooLarge) {
+    constexpr std::uint64_t kThreeTebibytes = 3ull << 40;
+    const std::string head = PatternFile("huge.img", 4096);
+    fs::resize_file(folder_ / "huge.img", kThreeTebibytes);
+    const CliRun run = RunWithOwnTemp({"--image", "huge.img", "--yes"});
+    EXPECT_EQ(run.exitCode, 3) << run.out << run.err;
+    EXPECT_NE(run.err.find("'huge.img' holds 3298534883328 bytes: more than 4294967295 sectors (2 TiB), the most a "
+                           "disk can have"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(fs::file_size(folder_ / "huge.img"), kThreeTebibytes);
+    std::ifstream file(folder_ / "huge.img", std::ios::binary);
+    std::string start(head.size(), '\0');
+    file.read(start.data(), static_cast<std::streamsize>(start.size()));
+    EXPECT_TRUE(start == head) << "the image was written";
+    EXPECT_TRUE(fs::is_empty(folder_ / "tmp"));
+}
+
 // An empty file is given the size and made; answered No, it is empty again.
 TEST_F(Cli, AnEmptyFileIsTakenAndLeftEmptyOnNo) {
     std::ofstream(folder_ / "empty.img").close();
