@@ -28,6 +28,7 @@ struct CommandLine {
     std::optional<std::uint32_t> sectors;  // --sectors N, or --size SIZE in sectors
     std::int32_t layoutMode = 0;           // --mode M (--print-layout only)
     bool yes = false;                      // --yes: answer the confirmation Yes
+    bool force = false;                    // --force: overwrite a file that holds no disk image
 };
 
 struct ParseResult {
@@ -39,11 +40,23 @@ struct ParseResult {
 // the next argument or after '=' (--sectors 20000, --sectors=20000).
 ParseResult ParseArguments(std::span<const std::string_view> arguments);
 
+// The most sectors a disk may have (32-bit sector numbers), and the fewest a
+// make can lay out (the layout engine refuses one sector less).
+inline constexpr std::uint32_t kLargestDiskSectors = 4294967295u;
+inline constexpr std::uint32_t kSmallestDiskSectors = 8401;
+
+struct SizeValue {
+    std::optional<std::uint32_t> sectors;
+    std::string problem;  // why there is none: "is not a whole number of 512-byte sectors", ...
+};
+
 // "2G", "1900M", "3915776s", "2004877312" (bytes) and the like, in 512-byte
-// sectors; empty when the text is no size or not a whole number of sectors
-// that fits in 32 bits. Suffixes K, M, G, T are powers of 1024, with an
-// optional "iB"; KB, MB, GB, TB are powers of 1000; s is sectors.
-std::optional<std::uint32_t> ParseSize(std::string_view text);
+// sectors, when the text is a whole number of sectors that fits in 32
+// bits. Suffixes, in either case: K, M, G, T are powers of 1024, with an
+// optional "iB"; KB, MB, GB, TB are powers of 1000; s is sectors; none is
+// bytes.
+SizeValue ReadSize(std::string_view text);
+inline std::optional<std::uint32_t> ParseSize(std::string_view text) { return ReadSize(text).sectors; }
 
 // The usage text, ending in a newline.
 std::string_view UsageText();

@@ -11,7 +11,8 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 constexpr const char* kEraseLine = "\r\033[K";  // back to column 0, erase to the end of the line
 }  // namespace
 
-Console::Console(std::ostream& out, bool showProgress) : out_(out), showProgress_(showProgress) {
+Console::Console(std::ostream& record, std::ostream& terminal, bool showProgress, int cancelDescriptor)
+    : record_(record), terminal_(terminal), showProgress_(showProgress), cancelDescriptor_(cancelDescriptor) {
     if (showProgress_) ticker_ = std::thread([this] { Tick(); });
 }
 
@@ -23,12 +24,13 @@ Console::~Console() {
     }
     wake_.notify_all();
     if (ticker_.joinable()) ticker_.join();
-    out_.flush();
+    record_.flush();
+    terminal_.flush();
 }
 
 void Console::ClearProgressLocked() {
     if (!drawn_) return;
-    out_ << kEraseLine;
+    terminal_ << kEraseLine << std::flush;
     drawn_ = false;
 }
 
@@ -36,16 +38,22 @@ void Console::DrawProgressLocked() {
     if (!showProgress_ || asking_ || stopping_ || progress_.empty()) return;
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
                                                                           progressSince_).count();
-    out_ << kEraseLine << "  ... " << progress_ << " (" << seconds << " s)" << std::flush;
+    terminal_ << kEraseLine << "  ... " << progress_ << " (" << seconds << " s)" << std::flush;
     drawn_ = true;
 }
 
 void Console::Line(const std::string& text) {
     std::lock_guard lock(mutex_);
     ClearProgressLocked();
-    out_ << text << '\n';
+    record_ << text << '\n' << std::flush;
     DrawProgressLocked();
-    out_.flush();
+}
+
+void Console::TerminalLine(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ClearProgressLocked();
+    terminal_ << text << '\n' << std::flush;
+    DrawProgressLocked();
 }
 
 void Console::SetProgress(const std::string& text) {
@@ -62,11 +70,11 @@ std::optional<std::string> Console::Ask(const std::string& question) {
         std::lock_guard lock(mutex_);
         ClearProgressLocked();
         asking_ = true;
-        out_ << question << std::flush;
+        terminal_ << question << std::flush;
     }
-    std::optional<std::string> answer = platform::host::ReadStdinLine();
+    std::optional<std::string> answer = platform::host::ReadStdinLine(cancelDescriptor_);
     std::lock_guard lock(mutex_);
-    if (!answer) out_ << '\n';
+    if (!answer) terminal_ << '\n' << std::flush;
     asking_ = false;
     DrawProgressLocked();
     return answer;

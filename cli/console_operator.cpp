@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "cli/interrupts.h"
+
 namespace cli {
 
 namespace {
@@ -25,8 +27,10 @@ std::string OutputLine(std::string text) {
     return text;
 }
 
-ConsoleOperator::ConsoleOperator(Console& console, Confirmation confirmation)
-    : console_(console), confirmation_(confirmation) {
+ConsoleOperator::ConsoleOperator(Console& console, Confirmation confirmation, std::string targetNote,
+                                 bool boxOnTerminal)
+    : console_(console), confirmation_(confirmation), targetNote_(std::move(targetNote)),
+      boxOnTerminal_(boxOnTerminal) {
     headless::SetOperator(this);
 }
 
@@ -78,6 +82,10 @@ int ConsoleOperator::Answer(const headless::MessageBoxRequest& box) {
     if (buttons == MB_OK) return IDOK;
     const int no = buttons == MB_OKCANCEL ? IDCANCEL : IDNO;
     const int yes = buttons == MB_OKCANCEL ? IDOK : IDYES;
+    if (const int signal = InterruptSignal(); signal != 0) {
+        console_.Line("answer: No (interrupted by " + SignalName(signal) + ")");
+        return no;
+    }
     switch (confirmation_) {
     case Confirmation::kAnswerYes:
         console_.Line("answer: Yes (--yes)");
@@ -88,7 +96,14 @@ int ConsoleOperator::Answer(const headless::MessageBoxRequest& box) {
     case Confirmation::kAskTerminal:
         break;
     }
-    const std::optional<std::string> reply = console_.Ask("Yes or No? [y/N] ");
+    std::string question;
+    if (boxOnTerminal_) question += OutputLine(box.text) + "\n";
+    if (!targetNote_.empty()) question += targetNote_ + "\n";
+    const std::optional<std::string> reply = console_.Ask(question + "Yes or No? [y/N] ");
+    if (const int signal = InterruptSignal(); !reply && signal != 0) {
+        console_.Line("answer: No (interrupted by " + SignalName(signal) + ")");
+        return no;
+    }
     const bool accepted = reply && IsYes(*reply);
     console_.Line(std::string("answer: ") + (accepted ? "Yes" : "No"));
     return accepted ? yes : no;

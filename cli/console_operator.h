@@ -1,7 +1,9 @@
 // The operator of the command line: prints every message box and every
 // line of the dialog's log as it is added, and answers the Yes/No
 // confirmation: Yes with --yes; otherwise the question is asked on the
-// terminal; with no terminal to ask, the answer is No.
+// terminal, naming the target; with no terminal to ask, the answer is No.
+// After an interrupt, and for an interrupt while the question waits, the
+// answer is No.
 #pragma once
 
 #include <map>
@@ -18,7 +20,11 @@ class ConsoleOperator : public headless::Operator {
 public:
     enum class Confirmation { kAnswerYes, kAskTerminal, kAnswerNo };
 
-    ConsoleOperator(Console& console, Confirmation confirmation);
+    // targetNote: what the question says of the target, one line ("The drive
+    // is the image file ..."). boxOnTerminal: the record is not shown on the
+    // terminal, so the question repeats the box's text there.
+    ConsoleOperator(Console& console, Confirmation confirmation, std::string targetNote = {},
+                    bool boxOnTerminal = false);
     ~ConsoleOperator() override;
 
     // From now on the lines of this list box are printed, beginning with
@@ -40,6 +46,8 @@ private:
 
     Console& console_;
     const Confirmation confirmation_;
+    const std::string targetNote_;
+    const bool boxOnTerminal_;
     mutable std::mutex mutex_;
     HWND log_ = nullptr;
     std::map<HWND, std::vector<std::string>> unwatched_;  // lines of lists before PrintLinesOf

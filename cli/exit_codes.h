@@ -16,5 +16,8 @@ inline constexpr int kExitDeviceIdentity = 8;  // the disk's device instance ID 
 inline constexpr int kExitDriveLost = 9;       // the drive did not come back after the restart
 inline constexpr int kExitPayload = 10;        // not all eight payload files were written whole
 inline constexpr int kExitNotRemounted = 11;   // the drive came back without the new volume: no file written
+// Interrupted: this plus the signal's number, as a shell reports a program
+// the signal ended (130 SIGINT, 129 SIGHUP, 141 SIGPIPE, 143 SIGTERM).
+inline constexpr int kExitInterruptedBase = 128;
 
 }  // namespace cli

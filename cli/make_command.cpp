@@ -12,13 +12,18 @@
 #include "cli/console.h"
 #include "cli/console_operator.h"
 #include "cli/exit_codes.h"
+#include "cli/guarded_drive.h"
 #include "cli/image_target.h"
+#include "cli/interrupts.h"
 #include "cli/make_outcome.h"
 #include "device/scsi_constants.h"
 #include "framework/headless/headless_ui.h"
 #include "host/host_system.h"
 #include "host/image_drive.h"
+#include "host/leftovers.h"
+#include "host/mtools_volume.h"
 #include "host/removable_disks.h"
+#include "host/scratch_folder.h"
 #include "host/terminal.h"
 #include "res/resource_ids.h"
 #include "ui/make_disk_dlg.h"
@@ -94,12 +99,29 @@ private:
 
 struct Target {
     std::shared_ptr<platform::ModelDrive> drive;
-    std::string description;
-    ImageTarget image;  // when the target is an image file
+    std::string description;  // for the record's target line
+    std::string note;         // for the question: what the drive is
+    ImageTarget image;        // when the target is an image file
 };
 
+// What the whole make needs, found out before anything is created or
+// written: mtools for an image's files, and a scratch folder (an image's
+// files are staged there, a disk's volume is mounted there). Empty when
+// all is there, else why not.
+std::string PreflightProblem(const CommandLine& line) {
+    if (!line.device) {
+        if (const std::string missing = platform::host::MtoolsVolume::MissingTools(); !missing.empty()) {
+            return "mtools writes the files into an image, and " + missing +
+                   " cannot be found in PATH (install the mtools package)";
+        }
+    }
+    return platform::host::ScratchFolderProblem();
+}
+
 // The drive for the target named on the command line, or an exit code.
-int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
+// Every step of the drive passes the interrupt gate (guarded_drive.h).
+int OpenTarget(const CommandLine& line, const DriveHook& hook, Target& target, std::ostream& err) {
+    const StepGate gate = [](DriveStep, std::uint8_t) { return InterruptSignal() == 0; };
     if (line.device) {
         std::string error;
         std::shared_ptr<platform::ModelDrive> drive = platform::host::OpenRemovableDisk(*line.device, &error);
@@ -107,23 +129,33 @@ int OpenTarget(const CommandLine& line, Target& target, std::ostream& err) {
             err << "makevorndisk: cannot use " << *line.device << ": " << error << "\n";
             return kExitTargetUnusable;
         }
-        target.drive = std::move(drive);
+        target.drive = GuardDrive(hook ? hook(std::move(drive)) : std::move(drive), gate);
         target.description = *line.device;
+        target.note = "the disk " + *line.device;
         return kExitMade;
     }
-    target.image = PrepareImage(line.image.value_or(kDefaultImage), line.sectors);
+    target.image = PrepareImage(line.image.value_or(kDefaultImage), line.sectors, line.force);
     if (!target.image.error.empty()) {
         err << target.image.error << "\n";
         return target.image.badSize ? kExitBadArguments : kExitTargetUnusable;
     }
-    target.drive = platform::host::ImageDrive::Open(target.image.path);
+    // The drive works on the file held open and locked, never on the path.
+    std::string error;
+    target.drive = platform::host::ImageDrive::Adopt(target.image.descriptor, target.image.path, &error);
     if (target.drive == nullptr) {
-        err << "makevorndisk: cannot open the image '" << target.image.path << "' for reading and writing\n";
-        RemoveCreatedImage(target.image);
+        err << "makevorndisk: cannot use the image '" << target.image.path << "': " << error << "\n";
+        target.image.Undo();
         return kExitTargetUnusable;
     }
-    target.description = "image " + target.image.path + " (" + std::to_string(target.image.sectors) + " sectors" +
-                         (target.image.created ? ", created" : "") + ")";
+    if (hook) target.drive = hook(std::move(target.drive));
+    target.drive = GuardDrive(std::move(target.drive), gate);
+    const ImageTarget& image = target.image;
+    target.description = "image " + image.path + " (" + std::to_string(image.sectors) + " sectors" +
+                         (image.created    ? ", created"
+                          : image.wasEmpty ? ", an empty file given its size"
+                                           : ", " + std::to_string(image.existingBytes) + " bytes, existing") +
+                         ")";
+    target.note = image.Description();
     return kExitMade;
 }
 
@@ -149,17 +181,24 @@ void PrintDialog(HWND dialog, Console& console) {
 
 }  // namespace
 
-int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err, const DriveHook& hook) {
+    WatchInterrupts();
+    if (const std::string problem = PreflightProblem(line); !problem.empty()) {
+        err << "makevorndisk: nothing was written: " << problem << "\n";
+        return kExitTargetUnusable;
+    }
     Target target;
-    if (const int failed = OpenTarget(line, target, err); failed != kExitMade) return failed;
+    if (const int failed = OpenTarget(line, hook, target, err); failed != kExitMade) return failed;
 
-    Console console(out, platform::host::StdoutIsTerminal());
+    Console console(out, err, platform::host::StderrIsTerminal(), InterruptDescriptor());
     console.Line("target: " + target.description + " as drive " + kDriveLetter + ":");
     ProgressReport progress(console);
     platform::HostSystem host;
     host.AttachDrive(kDriveLetter, target.drive);
     host.SetActivityListener([&progress](const platform::HostSystem::Activity& activity) { progress.Take(activity); });
-    ConsoleOperator op(console, ConfirmationOf(line));
+    ConsoleOperator op(console, ConfirmationOf(line),
+                       std::string("Drive ") + kDriveLetter + ":\\ is " + target.note + "; everything on it is lost.",
+                       !platform::host::StdoutIsTerminal());
     platform::InstallSystemServices(&host);
 
     std::thread program([] { theApp.InitInstance(); });
@@ -208,15 +247,42 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err) {
     host.SetActivityListener(nullptr);
     host.DetachDrive(kDriveLetter);
 
-    // A new image that the operator declined to write is not left behind.
-    if (record.confirmationAsked && !record.confirmed) RemoveCreatedImage(target.image);
-
-    if (!driveListed) return kExitTargetUnusable;
     const MakeOutcome outcome = JudgeMake(record);
+    const bool nothingWritten = !driveListed || !record.confirmationAsked || !record.confirmed;
+    const int signal = InterruptSignal();
+    // A new image that was declined, or that an interrupt left unfinished,
+    // is not left behind; an existing one is reported.
+    std::string undone;
+    if (nothingWritten || (signal != 0 && outcome.exitCode != kExitMade)) undone = target.image.Undo();
+    target.image.Finished();
+    target.drive.reset();
+    // Whatever the make left on the system (a mount that would not go, a
+    // helper program) goes now.
+    if (const int left = platform::host::RemoveLeftoversNow(); left > 0) {
+        err << "makevorndisk: took away " << left << " thing(s) the make left on the system\n";
+    }
+
+    if (signal != 0) {
+        std::string summary = "interrupted by " + SignalName(signal);
+        if (nothingWritten) {
+            summary += ": nothing was written";
+        } else if (outcome.exitCode == kExitMade) {
+            summary += " after the make had completed on " + target.description;
+        } else {
+            summary += ": the make stopped before its end";
+            if (line.device) summary += "; " + *line.device + " is not finished, make it again";
+            if (!line.device && undone.empty()) summary += "; " + target.image.path + " is not finished, make it again";
+        }
+        if (!undone.empty()) summary += "; " + undone;
+        err << "makevorndisk: " << summary << " (exit code " << InterruptedExitCode(signal) << ")\n";
+        return InterruptedExitCode(signal);
+    }
+    if (!driveListed) return kExitTargetUnusable;
     if (outcome.exitCode == kExitMade) {
         console.Line("makevorndisk: " + outcome.summary + " on " + target.description);
     } else {
-        err << "makevorndisk: " << outcome.summary << " (exit code " << outcome.exitCode << ")\n";
+        err << "makevorndisk: " << outcome.summary << (undone.empty() ? "" : "; " + undone) << " (exit code "
+            << outcome.exitCode << ")\n";
     }
     return outcome.exitCode;
 }
@@ -227,14 +293,20 @@ int ListDisks(std::ostream& out, std::ostream& err) {
         err << "makevorndisk: the removable disks cannot be listed: " << list.error << "\n";
         return kExitTargetUnusable;
     }
-    if (list.disks.empty()) {
-        out << "no removable disk that may be written was found\n";
-        return kExitMade;
-    }
-    for (const platform::host::RemovableDisk& disk : list.disks) {
-        out << disk.devicePath << "  " << disk.sizeBytes / scsi::kSectorSize << " sectors ("
-            << std::fixed << std::setprecision(1) << static_cast<double>(disk.sizeBytes) / 1e9 << " GB)  "
-            << disk.vendor << "  " << disk.model << "\n";
+    const auto describe = [](const platform::host::RemovableDisk& disk) {
+        std::ostringstream text;
+        text << disk.devicePath << "  " << disk.sizeBytes / scsi::kSectorSize << " sectors (" << std::fixed
+             << std::setprecision(1) << static_cast<double>(disk.sizeBytes) / 1e9 << " GB)  " << disk.vendor << "  "
+             << disk.model;
+        return text.str();
+    };
+    if (list.disks.empty()) out << "no removable disk that may be written was found\n";
+    for (const platform::host::RemovableDisk& disk : list.disks) out << describe(disk) << "\n";
+    if (!list.leftOut.empty()) {
+        out << "left out:\n";
+        for (const platform::host::RemovableDisk& disk : list.leftOut) {
+            out << "  " << describe(disk) << ": it " << disk.refusal << "\n";
+        }
     }
     return kExitMade;
 }

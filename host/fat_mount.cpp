@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "host/host_errors.h"
+#include "host/scratch_folder.h"
 #include "platform/win_types.h"
+#include "winmodel/model_errors.h"
 
 namespace platform::host {
 
@@ -43,28 +45,27 @@ std::uint32_t DosAttributes(std::uint32_t windowsAttributes) {
 
 std::unique_ptr<FatMount> FatMount::Mount(const std::string& partitionNode, std::uint32_t* error,
                                           std::string* message) {
-    std::error_code code;
-    std::string pattern = (std::filesystem::temp_directory_path(code) / "makevorndisk-XXXXXX").string();
-    if (code) pattern = "/tmp/makevorndisk-XXXXXX";
-    std::vector<char> folder(pattern.begin(), pattern.end());
-    folder.push_back('\0');
     // mkdtemp makes the folder with mode 0700: only we can reach the volume.
-    if (::mkdtemp(folder.data()) == nullptr) {
-        const int saved = errno;
-        *error = ErrorFromErrno(saved);
-        *message = "cannot make a folder to mount " + partitionNode + " in: " + std::strerror(saved);
+    std::string made;
+    std::string folder = MakeScratchFolder("makevorndisk", &made);
+    if (folder.empty()) {
+        *error = kErrorPathNotFound;
+        *message = "cannot make a folder to mount " + partitionNode + " in: " + made;
         return nullptr;
     }
-    if (::mount(partitionNode.c_str(), folder.data(), "vfat", kMountFlags, kMountOptions) != 0) {
+    // From here until it is unmounted and removed, a make that must end at
+    // once detaches the mount and removes the folder.
+    Leftover leftover(Leftover::Kind::kMountFolder, folder);
+    if (::mount(partitionNode.c_str(), folder.c_str(), "vfat", kMountFlags, kMountOptions) != 0) {
         const int saved = errno;
-        ::rmdir(folder.data());
+        ::rmdir(folder.c_str());
         *error = ErrorFromErrno(saved);
         *message = "cannot mount " + partitionNode + " (vfat): " + std::strerror(saved);
         return nullptr;
     }
     *error = 0;
     message->clear();
-    return std::unique_ptr<FatMount>(new FatMount(folder.data()));
+    return std::unique_ptr<FatMount>(new FatMount(std::move(folder), std::move(leftover)));
 }
 
 FatMount::~FatMount() {
@@ -76,6 +77,7 @@ FatMount::~FatMount() {
     }
     if (result == 0) {
         ::rmdir(folder_.c_str());
+        leftover_.Forget();
     } else {
         std::fprintf(stderr, "makevorndisk: cannot unmount %s: %s\n", folder_.c_str(), std::strerror(errno));
     }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "host/leftovers.h"
+
 namespace platform::host {
 
 // The DOS attribute bits FAT_IOCTL_SET_ATTRIBUTES takes for the Windows
@@ -38,10 +40,11 @@ public:
     std::uint32_t SetAttributes(const std::string& name, std::uint32_t windowsAttributes);
 
 private:
-    explicit FatMount(std::string folder) : folder_(std::move(folder)) {}
+    FatMount(std::string folder, Leftover leftover) : folder_(std::move(folder)), leftover_(std::move(leftover)) {}
     std::string Path(const std::string& name) const { return folder_ + "/" + name; }
 
     std::string folder_;
+    Leftover leftover_;  // the mount, for a make that must end at once
 };
 
 }  // namespace platform::host

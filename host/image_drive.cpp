@@ -1,9 +1,12 @@
 #include "host/image_drive.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +15,8 @@
 
 #include "fatdisk/on_disk_format.h"
 #include "host/mtools_volume.h"
+#include "host/scratch_folder.h"
+#include "winmodel/block_store.h"
 #include "winmodel/emulated_scsi_disk.h"
 #include "winmodel/fat_volume.h"
 #include "platform/win_types.h"
@@ -31,6 +36,38 @@ void ReportToolFailure(const std::string& failure) {
     std::cerr << "image drive: " << failure;
     if (failure.back() != '\n') std::cerr << "\n";
 }
+
+// The image's bytes, with the system's reason for a read or write that
+// failed said on stderr ("No space left on device"): the make itself only
+// reports that a SCSI command failed.
+class ReportingStore : public BlockStore {
+public:
+    ReportingStore(std::unique_ptr<BlockStore> store, std::string path)
+        : store_(std::move(store)), path_(std::move(path)) {}
+    std::uint64_t SizeBytes() const override { return store_->SizeBytes(); }
+    bool Read(std::uint64_t offset, void* data, std::size_t size) override {
+        errno = 0;
+        return Reported(store_->Read(offset, data, size), "reading", offset);
+    }
+    bool Write(std::uint64_t offset, const void* data, std::size_t size) override {
+        errno = 0;
+        return Reported(store_->Write(offset, data, size), "writing", offset);
+    }
+
+private:
+    // errno holds the failed call's reason; a file that ended early has none.
+    bool Reported(bool done, const char* what, std::uint64_t offset) {
+        if (!done) {
+            const int error = errno;
+            std::cerr << "image drive: " << what << " " << path_ << " at byte " << offset
+                      << " failed: " << (error != 0 ? std::strerror(error) : "the file ended early") << "\n";
+        }
+        return done;
+    }
+
+    std::unique_ptr<BlockStore> store_;
+    const std::string path_;
+};
 
 // The volume at the offset it was mounted at: files through mtools, what
 // the system reports of it from the image as it is there now.
@@ -89,28 +126,50 @@ std::unique_ptr<MountedFile> MtoolsMountedVolume::Create(const std::string& name
 
 }  // namespace
 
-ImageDrive::ImageDrive(std::string path, unsigned serial, std::shared_ptr<EmulatedScsiDisk> disk)
-    : EmulatedDiskDrive(std::move(disk)), path_(std::move(path)), serial_(serial) {}
+ImageDrive::ImageDrive(std::string path, int descriptor, unsigned serial, std::shared_ptr<EmulatedScsiDisk> disk)
+    : EmulatedDiskDrive(std::move(disk)), path_(std::move(path)), descriptor_(descriptor), serial_(serial) {}
 
 ImageDrive::~ImageDrive() {
     if (!scratchDir_.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(scratchDir_, ignored);
+        scratchLeftover_.Forget();
     }
+    ::close(descriptor_);
 }
 
-std::shared_ptr<EmulatedScsiDisk> ImageDrive::OpenDisk(const std::string& path) {
-    std::unique_ptr<BlockStore> store = OpenFileBlockStore(path);
+std::shared_ptr<EmulatedScsiDisk> ImageDrive::OpenDisk() const {
+    std::unique_ptr<BlockStore> store = AdoptFileBlockStore(::fcntl(descriptor_, F_DUPFD_CLOEXEC, 0));
     if (store == nullptr) return nullptr;
-    auto disk = std::make_shared<EmulatedScsiDisk>(std::move(store));
+    auto disk = std::make_shared<EmulatedScsiDisk>(std::make_unique<ReportingStore>(std::move(store), path_));
     disk->SetIdentity(kImageIdentity);
     return disk;
 }
 
 std::shared_ptr<ImageDrive> ImageDrive::Open(const std::string& path) {
-    std::shared_ptr<EmulatedScsiDisk> disk = OpenDisk(path);
-    if (disk == nullptr) return nullptr;
-    return std::shared_ptr<ImageDrive>(new ImageDrive(path, nextSerial++, std::move(disk)));
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    std::string error;
+    std::shared_ptr<ImageDrive> drive = Adopt(descriptor, path, &error);
+    ::close(descriptor);
+    return drive;
+}
+
+std::shared_ptr<ImageDrive> ImageDrive::Adopt(int descriptor, const std::string& path, std::string* error) {
+    const int held = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (held < 0) {
+        *error = std::strerror(errno);
+        return nullptr;
+    }
+    std::shared_ptr<ImageDrive> drive(new ImageDrive(path, held, nextSerial++, nullptr));
+    std::shared_ptr<EmulatedScsiDisk> disk = drive->OpenDisk();
+    if (disk == nullptr) {
+        *error = std::strerror(errno);
+        return nullptr;
+    }
+    drive->SetDisk(std::move(disk));
+    error->clear();
+    return drive;
 }
 
 bool ImageDrive::IsPresent() {
@@ -129,10 +188,11 @@ std::uint32_t ImageDrive::Restart() {
         std::lock_guard lock(mutex_);
         backAt_ = std::chrono::steady_clock::now() + kAwayAfterRestart;
     }
-    std::shared_ptr<EmulatedScsiDisk> disk = OpenDisk(path_);
+    std::shared_ptr<EmulatedScsiDisk> disk = OpenDisk();
     SetDisk(disk);
     if (disk == nullptr) {
-        std::cerr << "image drive: " << path_ << " cannot be opened again after the restart\n";
+        std::cerr << "image drive: " << path_ << " cannot be attached again after the restart: "
+                  << std::strerror(errno) << "\n";
         return ERROR_IO_DEVICE;
     }
     return 0;
@@ -147,15 +207,13 @@ std::shared_ptr<MountedVolume> ImageDrive::Mount(std::optional<std::uint32_t> vo
 std::uint32_t ImageDrive::CommitFile(std::uint64_t offset, const std::string& name, const std::string& bytes) {
     std::lock_guard tool(toolMutex_);
     if (scratchDir_.empty()) {
-        std::error_code noTempFolder;
-        std::filesystem::path base = std::filesystem::temp_directory_path(noTempFolder);
-        if (noTempFolder) base = "/tmp";
-        std::string pattern = (base / "vorn-image-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::cerr << "image drive: no scratch folder for " << name << " in " << pattern << "\n";
+        std::string error;
+        scratchDir_ = MakeScratchFolder("vorn-image", &error);
+        if (scratchDir_.empty()) {
+            std::cerr << "image drive: " << name << " cannot be staged: " << error << "\n";
             return ERROR_WRITE_FAULT;
         }
-        scratchDir_ = pattern;
+        scratchLeftover_ = Leftover(Leftover::Kind::kFolder, scratchDir_);
     }
     // The name is a plain root name (the model's rule), so the staged file
     // stays in the scratch folder.
@@ -168,7 +226,7 @@ std::uint32_t ImageDrive::CommitFile(std::uint64_t offset, const std::string& na
             return ERROR_WRITE_FAULT;
         }
     }
-    const std::string failure = MtoolsVolume(path_, offset).Copy(hostPath, name);
+    const std::string failure = MtoolsVolume(descriptor_, offset).Copy(hostPath, name);
     std::remove(hostPath.c_str());
     if (!failure.empty()) {
         ReportToolFailure(failure);
@@ -179,7 +237,7 @@ std::uint32_t ImageDrive::CommitFile(std::uint64_t offset, const std::string& na
 
 std::uint32_t ImageDrive::SetFileAttributes(std::uint64_t offset, const std::string& name, std::uint32_t attributes) {
     std::lock_guard tool(toolMutex_);
-    const std::string failure = MtoolsVolume(path_, offset).SetAttributes(name, attributes);
+    const std::string failure = MtoolsVolume(descriptor_, offset).SetAttributes(name, attributes);
     if (!failure.empty()) {
         ReportToolFailure(failure);
         return ERROR_FILE_NOT_FOUND;

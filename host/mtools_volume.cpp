@@ -9,6 +9,7 @@ namespace platform::host {
 namespace {
 // mtools otherwise refuses volumes whose geometry it finds unusual.
 const std::vector<std::string> kMtoolsEnvironment = {"MTOOLS_SKIP_CHECK=1"};
+const char* const kTools[] = {"mcopy", "mattrib"};
 
 struct AttributeFlag {
     std::uint32_t bit;
@@ -17,14 +18,27 @@ struct AttributeFlag {
 constexpr AttributeFlag kAttributeFlags[] = {{0x01, 'r'}, {0x02, 'h'}, {0x04, 's'}, {0x20, 'a'}};
 }  // namespace
 
-MtoolsVolume::MtoolsVolume(std::string imagePath, std::uint64_t byteOffset)
-    : imagePath_(std::move(imagePath)), byteOffset_(byteOffset) {}
+MtoolsVolume::MtoolsVolume(int imageDescriptor, std::uint64_t byteOffset)
+    : imageDescriptor_(imageDescriptor), byteOffset_(byteOffset) {}
+
+std::string MtoolsVolume::MissingTools() {
+    std::string missing;
+    for (const char* tool : kTools) {
+        if (FindInPath(tool).empty()) missing += (missing.empty() ? "" : ", ") + std::string(tool);
+    }
+    return missing;
+}
 
 std::string MtoolsVolume::Run(const std::string& tool, const std::string& what,
                               std::initializer_list<std::string> tail) const {
-    std::vector<std::string> argv = {tool, "-i", imagePath_ + "@@" + std::to_string(byteOffset_)};
+    const std::string image = "/dev/fd/" + std::to_string(kPassedDescriptor) + "@@" + std::to_string(byteOffset_);
+    std::vector<std::string> argv = {tool, "-i", image};
     argv.insert(argv.end(), tail.begin(), tail.end());
-    const ProgramRun run = RunProgram(argv, kMtoolsEnvironment);
+    ProgramOptions options;
+    options.extraEnvironment = kMtoolsEnvironment;
+    options.passedDescriptor = imageDescriptor_;
+    options.timeLimit = kToolTimeLimit;
+    const ProgramRun run = RunProgram(argv, options);
     if (!run.started) return tool + " could not be run (is mtools installed?): " + run.errors;
     if (run.exitCode != 0) return tool + " failed to " + what + ": " + run.errors;
     return {};

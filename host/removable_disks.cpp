@@ -52,8 +52,13 @@ std::string DiskInstanceId(const BlockDisk& disk) {
 RemovableDiskList ListRemovableDisks(const SystemRoots& roots) {
     RemovableDiskList list;
     for (const BlockDisk& disk : ScanBlockDisks(roots, &list.error)) {
-        if (!disk.refusal.empty()) continue;
-        list.disks.push_back({NodePath(roots, disk.name), disk.sectors * kSysfsSectorSize, disk.vendor, disk.model});
+        RemovableDisk entry{NodePath(roots, disk.name), disk.sectors * kSysfsSectorSize, disk.vendor, disk.model,
+                            disk.refusal};
+        if (disk.refusal.empty()) {
+            list.disks.push_back(std::move(entry));
+        } else if (disk.removable || disk.usb) {
+            list.leftOut.push_back(std::move(entry));
+        }
     }
     return list;
 }

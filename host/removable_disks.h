@@ -18,10 +18,14 @@ struct RemovableDisk {
     std::uint64_t sizeBytes = 0;
     std::string vendor;
     std::string model;
+    std::string refusal;  // why it may not be written (left-out disks only)
 };
 
 struct RemovableDiskList {
     std::vector<RemovableDisk> disks;
+    // The removable or USB disks left out, each with its refusal, so that
+    // the operator learns why a stick is missing from the list.
+    std::vector<RemovableDisk> leftOut;
     std::string error;  // empty when the list could be read
 };
 

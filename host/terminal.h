@@ -1,5 +1,5 @@
-// The command line's terminal: whether standard input and output are one,
-// and reading the operator's answer.
+// The command line's terminal: whether standard input, output and error
+// are one, and reading the operator's answer.
 #pragma once
 
 #include <optional>
@@ -9,7 +9,9 @@ namespace platform::host {
 
 bool StdinIsTerminal();
 bool StdoutIsTerminal();
-// One line from standard input without its line end; empty at end of input.
-std::optional<std::string> ReadStdinLine();
+bool StderrIsTerminal();
+// One line from standard input without its line end; empty at the end of
+// input, or as soon as cancelDescriptor (when not -1) becomes readable.
+std::optional<std::string> ReadStdinLine(int cancelDescriptor = -1);
 
 }  // namespace platform::host

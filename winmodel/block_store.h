@@ -25,3 +25,7 @@ std::unique_ptr<BlockStore> MakeMemoryBlockStore(std::uint64_t sizeBytes);
 // An existing image file, opened for reading and writing; its size is the
 // file's size. Null when the file cannot be opened.
 std::unique_ptr<BlockStore> OpenFileBlockStore(const std::string& path);
+// The same over a descriptor open for reading and writing, which the store
+// takes over (and closes). Null, the descriptor closed, when its size
+// cannot be read.
+std::unique_ptr<BlockStore> AdoptFileBlockStore(int descriptor);

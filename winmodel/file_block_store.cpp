@@ -87,6 +87,11 @@ private:
 std::unique_ptr<BlockStore> OpenFileBlockStore(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return nullptr;
+    return AdoptFileBlockStore(fd);
+}
+
+std::unique_ptr<BlockStore> AdoptFileBlockStore(int fd) {
+    if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || info.st_size < 0) {
         ::close(fd);

@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #ifndef VORN_MAKEVORNDISK
 #error "VORN_MAKEVORNDISK: the path of the built program"
@@ -28,24 +32,100 @@ std::vector<char*> Argv(std::vector<std::string>& arguments) {
     return argv;
 }
 
-std::vector<std::string> CommandOf(const std::vector<std::string>& arguments) {
-    std::vector<std::string> command = {VORN_MAKEVORNDISK};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    return command;
-}
-
 int Wait(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Reads the given descriptors until all are closed, within the run limit;
-// onOutput may write to the terminal.
-template <typename OnOutput>
-void Drain(std::vector<std::pair<int, std::string*>> sources, pid_t pid, OnOutput onOutput) {
+// In the child: the folder and the environment, then the program.
+[[noreturn]] void Exec(const std::string& folder, const CliOptions& options, std::vector<char*>& argv) {
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    for (const std::string& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
+    // The program takes the default signal handling, as from a shell.
+    signal(SIGPIPE, SIG_DFL);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+CliRun RunCliSteered(const std::string& folder, const std::vector<std::string>& arguments, const CliOptions& options,
+                     const std::vector<CliStep>& steps) {
+    CliRun run;
+    std::vector<std::string> command = {VORN_MAKEVORNDISK};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv = Argv(command);
+
+    std::vector<std::pair<int, std::string*>> sources;
+    pid_t pid = -1;
+    if (options.terminal) {
+        int recordPipe[2] = {-1, -1};
+        if (options.recordPiped && pipe(recordPipe) != 0) return run;
+        int terminal = -1;
+        pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            if (options.recordPiped) {
+                dup2(recordPipe[1], STDOUT_FILENO);
+                close(recordPipe[0]);
+                close(recordPipe[1]);
+            }
+            Exec(folder, options, argv);
+        }
+        if (options.recordPiped) close(recordPipe[1]);
+        if (pid < 0) return run;
+        sources.push_back({terminal, &run.out});
+        if (options.recordPiped) sources.push_back({recordPipe[0], &run.record});
+    } else {
+        int outPipe[2], errPipe[2];
+        if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return run;
+        // The reader of the output is gone before the program starts.
+        if (options.closedOutput) close(outPipe[0]);
+        pid = fork();
+        if (pid == 0) {
+            const int input = open("/dev/null", O_RDONLY);
+            if (input < 0) _exit(126);
+            dup2(input, STDIN_FILENO);
+            dup2(outPipe[1], STDOUT_FILENO);
+            dup2(errPipe[1], STDERR_FILENO);
+            if (!options.closedOutput) close(outPipe[0]);
+            close(errPipe[0]);
+            close(outPipe[1]);
+            close(errPipe[1]);
+            Exec(folder, options, argv);
+        }
+        close(outPipe[1]);
+        close(errPipe[1]);
+        if (!options.closedOutput) sources.push_back({outPipe[0], &run.out});
+        sources.push_back({errPipe[0], &run.err});
+        if (pid < 0) {
+            for (const auto& source : sources) close(source.first);
+            return run;
+        }
+    }
+
+    const int terminal = options.terminal ? sources.front().first : -1;
+    std::size_t next = 0;
+    const auto steer = [&] {
+        while (next < steps.size() &&
+               (run.out + run.err + run.record).find(steps[next].waitFor) != std::string::npos) {
+            const CliStep& step = steps[next++];
+            if (step.signal != 0) {
+                kill(pid, step.signal);
+            } else if (step.action) {
+                step.action();
+            } else if (terminal >= 0) {
+                const std::string typed = step.typed + "\n";
+                if (write(terminal, typed.data(), typed.size()) < 0) return;
+            }
+        }
+    };
+    steer();
+
+    // Everything it writes, until it closes its output, within the run limit.
     const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
     while (!sources.empty()) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -61,7 +141,7 @@ void Drain(std::vector<std::pair<int, std::string*>> sources, pid_t pid, OnOutpu
             const ssize_t got = read(polls[i].fd, buffer, sizeof buffer);
             if (got > 0) {
                 sources[i].second->append(buffer, static_cast<std::size_t>(got));
-                onOutput(sources[i].first, *sources[i].second);
+                steer();
             } else if (got == 0 || errno != EINTR) {
                 // End of output (a terminal reports EIO once the program has gone).
                 close(sources[i].first);
@@ -69,63 +149,45 @@ void Drain(std::vector<std::pair<int, std::string*>> sources, pid_t pid, OnOutpu
             }
         }
     }
-}
-
-}  // namespace
-
-CliRun RunCli(const std::string& folder, const std::vector<std::string>& arguments) {
-    CliRun run;
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return run;
-    std::vector<std::string> command = CommandOf(arguments);
-    std::vector<char*> argv = Argv(command);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int input = open("/dev/null", O_RDONLY);
-        if (chdir(folder.c_str()) != 0 || input < 0) _exit(126);
-        dup2(input, STDIN_FILENO);
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    if (pid < 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        return run;
-    }
-    Drain({{outPipe[0], &run.out}, {errPipe[0], &run.err}}, pid, [](int, const std::string&) {});
+    for (const auto& source : sources) close(source.first);
     run.exitCode = Wait(pid);
     return run;
+}
+
+CliRun RunCli(const std::string& folder, const std::vector<std::string>& arguments) {
+    return RunCliSteered(folder, arguments, {}, {});
 }
 
 CliRun RunCliOnTerminal(const std::string& folder, const std::vector<std::string>& arguments,
                         const std::string& prompt, const std::string& answer) {
-    CliRun run;
-    std::vector<std::string> command = CommandOf(arguments);
-    std::vector<char*> argv = Argv(command);
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
+    CliOptions options;
+    options.terminal = true;
+    return RunCliSteered(folder, arguments, options, {CliStep{prompt, answer, 0}});
+}
+
+std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        for (char& c : line) c = c == '\0' ? ' ' : c;
+        if (line.find(text) != std::string::npos) found.push_back(pid + ": " + line);
     }
-    if (pid < 0) return run;
-    bool answered = false;
-    Drain({{terminal, &run.out}}, pid, [&](int fd, const std::string& shown) {
-        if (!answered && shown.find(prompt) != std::string::npos) {
-            answered = true;
-            const std::string typed = answer + "\n";
-            if (write(fd, typed.data(), typed.size()) < 0) answered = false;
-        }
-    });
-    run.exitCode = Wait(pid);
-    return run;
+    return found;
+}
+
+std::vector<std::string> MountsBelow(const std::string& folder) {
+    std::vector<std::string> mounts;
+    std::ifstream table("/proc/self/mountinfo");
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, dev, root, point;
+        if (fields >> id >> parent >> dev >> root >> point && point.rfind(folder, 0) == 0) mounts.push_back(point);
+    }
+    return mounts;
 }
 
 }  // namespace cli_test

@@ -74,8 +74,15 @@ options="$("$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)"
 for option in $options; do
   grep -qE -- "(^|[^a-z-])$option([^a-z-]|$)" <<<"$rendered" || fail "the manual page lacks $option"
 done
-for code in 0 1 2 3 4 5 6 7 8 9 10; do
+# Every exit code the program has (cli/exit_codes.h), in the manual page and
+# in --help; the interrupted codes are one entry, 128+N.
+codes="$(sed -n 's/^inline constexpr int kExit[A-Za-z]* = \([0-9]*\);.*/\1/p' "$here/cli/exit_codes.h")"
+[ -n "$codes" ] || fail "no exit codes in cli/exit_codes.h"
+help="$("$program" --help)"
+for code in $codes; do
+  [ "$code" = 128 ] && code='128\+N'
   grep -qE "^ +$code +[A-Z]" <<<"$rendered" || fail "the manual page lacks exit code $code"
+  grep -qE "^ +$code +[a-z]" <<<"$help" || fail "--help lacks exit code $code"
 done
 pass "the manual page renders without warnings and names every option and exit code"
 

@@ -109,6 +109,9 @@ TEST_P(Refused, IsNeitherListedNorOpened) {
     platform::host::RemovableDiskList list = platform::host::ListRemovableDisks(tree.Roots());
     EXPECT_EQ(list.error, "");
     EXPECT_TRUE(list.disks.empty());
+    // --list shows it among the disks left out, with the same reason.
+    ASSERT_EQ(list.leftOut.size(), 1u);
+    EXPECT_EQ(list.leftOut[0].refusal, GetParam().refusal);
     std::string error;
     const std::string node = (tree.Root() / "dev" / "sdb").string();
     EXPECT_EQ(platform::host::OpenRemovableDisk(tree.Roots(), node, &error), nullptr);
@@ -132,6 +135,7 @@ TEST(RemovableDisks, ListsOnlyTheDisksThatMayBeWritten) {
     fixed.name = "sda";
     fixed.dev = "8:0";
     fixed.removable = false;
+    fixed.usb = false;
     fixed.scsiAddress = "0:0:0:0";
     fixed.partitions = {"sda1"};
     tree.AddDisk(fixed);
@@ -150,6 +154,8 @@ TEST(RemovableDisks, ListsOnlyTheDisksThatMayBeWritten) {
     EXPECT_EQ(list.disks[0].sizeBytes, 15663104ull * 512);
     EXPECT_EQ(list.disks[0].vendor, "VORN");
     EXPECT_EQ(list.disks[0].model, "Stick 2G");
+    // A fixed disk off USB is nothing an operator looks for among sticks.
+    EXPECT_TRUE(list.leftOut.empty());
 }
 
 TEST(RemovableDisks, NoBlockFolderIsAnErrorNotAnEmptyList) {
