@@ -1,6 +1,6 @@
 // The Windows program's entry point: the real system services, then the
 // application object's InitInstance. The program takes nothing from its
-// command line.
+// command line (only its Wine-guest test variant does: the test mode).
 #include "framework/win32/windows_include.h"
 
 #include "framework/win_app.h"
@@ -10,9 +10,12 @@
 #ifdef VORN_WINE_TEST_DRIVER
 #include "tests/wine/driver/wine_test_driver.h"
 #endif
+#ifdef VORN_WINE_GUEST_DRIVER
+#include "tests/wine_guest/program/guest_test_mode.h"
+#endif
 
 // The start-up code calls WinMain with C linkage and the stdcall convention.
-extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, char*, int) {
+extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, [[maybe_unused]] char* commandLine, int) {
     // The build runs on the dialog's thread for as long as the stick takes;
     // Windows must not replace the window with a "(Not Responding)" ghost
     // whose close would end the program in the middle of a raw write.
@@ -22,5 +25,10 @@ extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, char*, int) {
 #ifdef VORN_WINE_TEST_DRIVER
     StartWineTestDriver();
 #endif
+#ifdef VORN_WINE_GUEST_DRIVER
+    // The test variant of the Wine guest: its mode comes from the command line.
+    return RunWineGuestTestMode(commandLine, &AfxWinMain);
+#else
     return AfxWinMain();
+#endif
 }

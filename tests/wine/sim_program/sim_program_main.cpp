@@ -8,7 +8,7 @@
 #include "framework/thread.h"
 #include "framework/win_app.h"
 #include "framework/win_defs.h"
-#include "tests/wine/sim_program/make_driver.h"
+#include "tests/wine/driver/make_driver.h"
 #include "tests/wine/sim_program/wine_scenarios.h"
 
 namespace {
@@ -30,7 +30,7 @@ extern "C" int __stdcall WinMain(HINSTANCE, HINSTANCE, char* commandLine, int) {
 
     SimulatedPc pc(*scenario);
     pc.SetDeviceChangeSink(&SendDeviceChange);
-    StartMakeDriver(*scenario, {[&pc] { pc.ForgetDiskCommands(); }, [&pc] { return pc.Report(); }});
+    StartMakeDriver({scenario->name, scenario->clickMake, scenario->answer}, {[&pc] { pc.ForgetDiskCommands(); }, [&pc] { return pc.Report(); }});
     AfxWinMain();
     // The worker's last act (enabling the controls) may still be running.
     framework::WaitForWorkerThreads(kWorkerEndLimit);

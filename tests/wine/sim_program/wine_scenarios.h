@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-// Who answers the confirmation box.
-enum class ConfirmationAnswer { Yes, No, RealClick };
+#include "tests/wine/driver/make_driver.h"
 
 struct WineScenario {
     const char* name;

@@ -1,4 +1,4 @@
-#include "tests/wine/sim_program/make_driver.h"
+#include "tests/wine/driver/make_driver.h"
 
 #include <atomic>
 #include <set>
@@ -21,6 +21,7 @@ constexpr UINT kDeviceChangeLimitMilliseconds = 5000;
 constexpr int kLogList = IDC_LOG_LIST;
 constexpr int kDriveCombo = IDC_DRIVE_COMBO;
 constexpr int kInfoEdit = IDC_INFO_EDIT;
+constexpr int kFirmwareText = IDC_FIRMWARE_TEXT;
 constexpr int kMakeButton = IDC_MAKE_BUTTON;
 constexpr int kMessageBoxText = 0xFFFF;
 // The controls a make disables and enables again, in their order.
@@ -34,7 +35,8 @@ constexpr int kExitTimedOut = 3;
 enum class Stage { WaitingForDialog, Making, Screenshot, Closing };
 
 struct Driver {
-    const WineScenario* scenario = nullptr;
+    MakePlan plan;
+    DWORD runLimit = kRunLimitMilliseconds;
     MakeDriverLinks links;
     Stage stage = Stage::WaitingForDialog;
     DWORD startTick = 0;
@@ -79,7 +81,7 @@ void Press(HWND box, int button) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
 }
 
-// A message box has come up: print it and answer it as the scenario says.
+// A message box has come up: print it and answer it as the plan says.
 void OnMessageBox(HWND box) {
     if (!driver.reportedBoxes.insert(box).second) return;
     ++driver.boxCount;
@@ -91,7 +93,7 @@ void OnMessageBox(HWND box) {
         return;
     }
     driver.confirmationSeen = true;
-    switch (driver.scenario->answer) {
+    switch (driver.plan.answer) {
     case ConfirmationAnswer::Yes:
         Press(box, IDYES);
         break;
@@ -152,6 +154,7 @@ BOOL CALLBACK FindMainDialog(HWND window, LPARAM) {
 void ReportStart(HWND dialog) {
     Report("TITLE", WindowText(dialog));
     Report("IDENT", WindowText(GetDlgItem(dialog, kInfoEdit)));
+    Report("FIRMWARE", WindowText(GetDlgItem(dialog, kFirmwareText)));
     for (const std::string& entry :
          wine_test::Items(GetDlgItem(dialog, kDriveCombo), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT)) {
         Report("DRIVE", "[" + entry + "]");
@@ -187,7 +190,7 @@ void ReportEnd(HWND dialog) {
 
 bool ShotTaken() {
     if (driver.syncFolder.empty()) return true;
-    const std::string name = driver.scenario->name;
+    const std::string name = driver.plan.name;
     const std::wstring done = driver.syncFolder + L"\\" + std::wstring(name.begin(), name.end()) + L".done";
     if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     if (GetTickCount() - driver.shotAskedTick <= kShotLimitMilliseconds) return false;
@@ -196,7 +199,7 @@ bool ShotTaken() {
 }
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (driver.stage != Stage::Closing && GetTickCount() - driver.startTick > kRunLimitMilliseconds) {
+    if (driver.stage != Stage::Closing && GetTickCount() - driver.startTick > driver.runLimit) {
         Report("TIMEOUT", "driver");
         ExitProcess(kExitTimedOut);
     }
@@ -207,8 +210,8 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         if (dialog == nullptr) return;
         ReportStart(dialog);
         driver.links.forgetDiskCommands();
-        Report("READY", driver.scenario->name);
-        if (driver.scenario->clickMake) PostMessageW(GetDlgItem(dialog, kMakeButton), BM_CLICK, 0, 0);
+        Report("READY", driver.plan.name);
+        if (driver.plan.clickMake) PostMessageW(GetDlgItem(dialog, kMakeButton), BM_CLICK, 0, 0);
         driver.stage = Stage::Making;
         break;
     }
@@ -222,7 +225,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         ReportEnd(mainDialog.load());
         RedrawWindow(mainDialog.load(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         driver.shotAskedTick = GetTickCount();
-        Report("SHOT", std::string(driver.scenario->name) + " " + wine_test::ScreenRect(mainDialog.load()));
+        Report("SHOT", driver.plan.name + " " + wine_test::ScreenRect(mainDialog.load()));
         driver.stage = Stage::Screenshot;
         break;
     case Stage::Screenshot:
@@ -237,8 +240,9 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-void StartMakeDriver(const WineScenario& scenario, MakeDriverLinks links) {
-    driver.scenario = &scenario;
+void StartMakeDriver(const MakePlan& plan, MakeDriverLinks links) {
+    driver.plan = plan;
+    if (plan.runLimitMilliseconds != 0) driver.runLimit = plan.runLimitMilliseconds;
     driver.links = std::move(links);
     driver.startTick = GetTickCount();
     wchar_t folder[MAX_PATH] = {};
@@ -246,7 +250,7 @@ void StartMakeDriver(const WineScenario& scenario, MakeDriverLinks links) {
     SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, GetCurrentThreadId());
     SetWindowsHookExW(WH_CALLWNDPROC, &SentMessageHook, nullptr, GetCurrentThreadId());
     SetTimer(nullptr, 0, kTickMilliseconds, &Tick);
-    Report("DRIVER", std::string("started ") + scenario.name);
+    Report("DRIVER", "started " + plan.name);
 }
 
 void SendDeviceChange(std::uint32_t event) {
