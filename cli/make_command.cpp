@@ -195,6 +195,7 @@ int RunMake(const CommandLine& line, std::ostream& out, std::ostream& err, const
     ProgressReport progress(console);
     platform::HostSystem host;
     host.AttachDrive(kDriveLetter, target.drive);
+    host.SetSleepWakeDescriptor(InterruptDescriptor());
     host.SetActivityListener([&progress](const platform::HostSystem::Activity& activity) { progress.Take(activity); });
     ConsoleOperator op(console, ConfirmationOf(line),
                        std::string("Drive ") + kDriveLetter + ":\\ is " + target.note + "; everything on it is lost.",

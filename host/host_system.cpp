@@ -1,6 +1,9 @@
 #include "host/host_system.h"
 
+#include <poll.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -95,7 +98,20 @@ void HostSystem::OnAttributesFailed(char letter, const std::string& name) {
 }
 
 void HostSystem::Sleep(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    const int wake = sleepWake_.load();
+    if (wake < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        return;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        pollfd woken{wake, POLLIN, 0};
+        const int ready = ::poll(&woken, 1, static_cast<int>(left.count()));
+        // A signal that interrupted the poll is no wake-up; anything else ends the sleep.
+        if (ready != 0 && !(ready < 0 && errno == EINTR)) return;
+    }
 }
 
 std::int32_t HostSystem::clock() {

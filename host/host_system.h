@@ -8,6 +8,7 @@
 // Thread-safe.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +61,11 @@ public:
     // Raw volumes and mounted files opened and not yet closed.
     std::size_t OpenHandleCount() const;
 
+    // Sleeps end early once the descriptor is readable (the command line's
+    // interrupt): a make that is stopping does not wait out its pauses, such
+    // as the minute it gives a restarted drive to come back. -1: none.
+    void SetSleepWakeDescriptor(int descriptor) { sleepWake_ = descriptor; }
+
     void Sleep(std::uint32_t milliseconds) override;
     std::int32_t clock() override;
 
@@ -76,6 +82,7 @@ private:
     std::uint32_t nextDeviceNumber_ = 1;
     std::function<void(const Activity&)> listener_;
     const std::chrono::steady_clock::time_point start_;
+    std::atomic<int> sleepWake_{-1};
 };
 
 }  // namespace platform

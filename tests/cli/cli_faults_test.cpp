@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -109,6 +111,25 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return name;
     });
+
+// An interrupt while the worker waits for a drive that stays away ends the
+// wait at once: the operator is not kept for the minute it allows.
+TEST(InterruptedWait, EndsAtOnceWhenTheDriveStaysAway) {
+    const fs::path folder = fs::path(VORN_CLI_WORK_DIR) / "fault_interrupted_wait";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    CliOptions options;
+    options.limit = std::chrono::seconds(30);  // half the wait for the drive: killed if it is waited out
+
+    const CliRun run = RunCliSteered(folder.string(), {"drive-lost", "--image", "stick.img", "--sectors", "20480", "--yes"},
+                                     options, {CliStep{"log: Compare FAT = ", "", SIGTERM}});
+
+    const std::string shown = run.out + run.err;
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM) << shown;
+    EXPECT_NE(shown.find("the make stopped before its end"), std::string::npos) << shown;
+    EXPECT_FALSE(fs::exists(folder / "stick.img")) << "the unfinished new image was left behind";
+    if (!HasFailure()) fs::remove_all(folder);
+}
 
 }  // namespace
 }  // namespace cli_test

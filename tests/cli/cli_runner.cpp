@@ -23,8 +23,6 @@ namespace cli_test {
 
 namespace {
 
-constexpr auto kRunLimit = std::chrono::seconds(120);
-
 std::vector<char*> Argv(std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -126,7 +124,7 @@ CliRun RunCliSteered(const std::string& folder, const std::vector<std::string>& 
     steer();
 
     // Everything it writes, until it closes its output, within the run limit.
-    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    const auto deadline = std::chrono::steady_clock::now() + options.limit;
     while (!sources.empty()) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);

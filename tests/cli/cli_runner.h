@@ -4,6 +4,7 @@
 // output shows a text, the test types an answer or sends a signal.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ struct CliOptions {
     bool terminal = false;                 // standard input, output and error on a pseudo-terminal
     bool recordPiped = false;              // on a terminal, but standard output to a pipe (run.record)
     bool closedOutput = false;             // standard output a pipe whose reader has gone
+    std::chrono::seconds limit{120};       // then the program is killed
 };
 
 // One thing the test does while the program runs, once all its output so
