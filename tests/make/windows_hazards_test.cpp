@@ -6,6 +6,7 @@
 // system. The stick comes used: formatted elsewhere (a partition at sector
 // 8192 and another serial number) with a file of its own, its file system
 // mounted when it is plugged in, as on a desktop.
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -181,14 +182,23 @@ INSTANTIATE_TEST_SUITE_P(
                }},
         // The restarted stick stays away and another one, used too, takes
         // its letter: the letter shows a file system the build did not write.
-        Hazard{"TheLetterComesBackWithAnotherFileSystem", Nothing,
+        // The other stick is made before the program starts: plugged in
+        // and out while the dialog runs, it would make the dialog rescan.
+        Hazard{"TheLetterComesBackWithAnotherFileSystem",
                [](HazardTest& test, Sim& sim) {
                    std::shared_ptr<EmulatedScsiDisk> other =
                        test.UsedStick(kSmallStickSectors, 0, "OTHERSTICK", kOldSerial + 1);
                    sim.SetRestartPlan('E', {0, std::nullopt});
-                   sim.ScheduleAt(500, [&sim, other] { sim.AddDrive('E', DRIVE_REMOVABLE, other); });
+                   // It comes half a second after the restart took the stick away.
+                   auto plugged = std::make_shared<std::atomic<bool>>(false);
+                   sim.SetDeviceChangeListener([&sim, other, plugged](std::uint32_t event) {
+                       headless::BroadcastDeviceChange(event);
+                       if (event != platform::kDbtDeviceRemoveComplete || sim.RestartedDrives().empty()) return;
+                       if (plugged->exchange(true)) return;
+                       sim.ScheduleAt(sim.clock() + 500, [&sim, other] { sim.AddDrive('E', DRIVE_REMOVABLE, other); });
+                   });
                },
-               false,
+               Nothing, false,
                [](HazardTest&, Sim& sim) {
                    const std::vector<Sim::SimFile> files = sim.Files('E');
                    ASSERT_EQ(files.size(), 1u) << "a file was written onto the other stick";
