@@ -88,7 +88,9 @@ TEST(MakeArguments, DefaultToTheImageMakeAndTakeTheirValues) {
 class HeldImage : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = std::filesystem::path(testing::TempDir()) / "held_image";
+        // One folder per test: ctest runs the tests of this fixture side by side.
+        folder_ = std::filesystem::path(testing::TempDir()) /
+                  (std::string("held_image_") + testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }
