@@ -98,6 +98,9 @@ struct Hazard {
     std::function<void(HazardTest&, Sim&)> during;   // after it started, before Make
     bool payloadWritten;                             // else: "Drive not remounted", no file
     std::function<void(HazardTest&, Sim&)> check;    // what else must hold afterwards
+    // The stick and how it was formatted before.
+    std::uint32_t sectors = kSmallStickSectors;
+    unsigned oldMode = kModeAlignedTo8192;
 };
 
 // A failing case names its hazard rather than printing the bytes of its callbacks.
@@ -107,7 +110,7 @@ class WindowsHazardTest : public HazardTest, public ::testing::WithParamInterfac
 
 TEST_P(WindowsHazardTest, TheMakeEndsWithTheWholePayloadOrSaysWhyNot) {
     const Hazard& hazard = GetParam();
-    std::shared_ptr<EmulatedScsiDisk> stick = UsedStick(kSmallStickSectors, kModeAlignedTo8192, "OLDSTICK", kOldSerial);
+    std::shared_ptr<EmulatedScsiDisk> stick = UsedStick(hazard.sectors, hazard.oldMode, "OLDSTICK", kOldSerial);
     hazard.arrange(*this, System());
     ASSERT_NO_FATAL_FAILURE(StartWith(stick));
     hazard.during(*this, System());
@@ -153,6 +156,19 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(sim.InstallerCallCount(), 3u);
                    EXPECT_EQ(sim.RestartCount(), 0u);
                }},
+        // The same on a FAT32 stick whose old volume starts where the new
+        // one does, so that re-reading the partition table changes nothing:
+        // the old file system's cached root directory and FAT must not be
+        // written over the new ones.
+        Hazard{"TheRestartIsRefusedOnAStickFormattedAtTheSameStart",
+               [](HazardTest&, Sim& sim) { sim.SetRestartPlan('E', {3, 0}); }, Nothing, true,
+               [](HazardTest&, Sim& sim) {
+                   char label[16] = {};
+                   ASSERT_TRUE(sim.GetVolumeInformationA("E:\\", label, sizeof label, nullptr, nullptr, nullptr,
+                                                         nullptr, 0));
+                   EXPECT_STREQ(label, "USBHDDBOOT");
+               },
+               kLargeStickSectors, 0},
         // A 32-bit program on 64-bit Windows: the class installer refuses
         // it (ERROR_IN_WOW64), so the program does not ask.
         Hazard{"ThirtyTwoBitProgramOnSixtyFourBitWindows", [](HazardTest&, Sim& sim) { sim.SetWow64(true); }, Nothing,
