@@ -24,6 +24,7 @@
 #include "tests/payload_expectations.h"
 #include "tests/qemu/boot_disk.h"
 #include "tests/qemu/child_process.h"
+#include "tests/qemu/partition_copy.h"
 #include "tests/qemu/qemu_machine.h"
 
 #ifndef VORN_GUEST_KERNEL
@@ -132,31 +133,6 @@ std::uint32_t PartitionStart(const std::string& image) {
     return lba;
 }
 
-// Copies the partition out of the image for fsck.fat, which has no offset
-// option, moving only the extents that hold data.
-bool CutPartition(const std::string& image, std::uint64_t start, const std::string& out) {
-    const int from = ::open(image.c_str(), O_RDONLY);
-    const int to = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    bool ok = from >= 0 && to >= 0;
-    const off_t end = ok ? ::lseek(from, 0, SEEK_END) : 0;
-    ok = ok && end > static_cast<off_t>(start) && ::ftruncate(to, end - static_cast<off_t>(start)) == 0;
-    std::vector<char> buffer(1 << 20);
-    off_t at = static_cast<off_t>(start);
-    while (ok && at < end) {
-        const off_t data = ::lseek(from, at, SEEK_DATA);
-        if (data < 0) break;  // only a hole is left
-        const off_t hole = ::lseek(from, data, SEEK_HOLE);
-        for (off_t p = data; ok && p < hole;) {
-            const ssize_t got = ::pread(from, buffer.data(), std::min<off_t>(hole - p, buffer.size()), p);
-            ok = got > 0 && ::pwrite(to, buffer.data(), got, p - static_cast<off_t>(start)) == got;
-            p += got;
-        }
-        at = hole;
-    }
-    if (from >= 0) ::close(from);
-    if (to >= 0) ::close(to);
-    return ok;
-}
 
 class GuestMake : public testing::TestWithParam<std::uint32_t> {};
 
@@ -197,7 +173,7 @@ TEST_P(GuestMake, RemovableStickBecomesABootableVornDisk) {
     ASSERT_GT(start, 0u) << "no partition in the MBR";
     const std::string volume = image + "@@" + std::to_string(std::uint64_t{start} * kSectorSize);
     const std::string partition = work + "/partition.img";
-    ASSERT_TRUE(CutPartition(image, std::uint64_t{start} * kSectorSize, partition));
+    ASSERT_TRUE(qemu_test::CopyPartitionOut(image, std::uint64_t{start} * kSectorSize, partition));
     qemu_test::ProgramResult fsck = qemu_test::RunProgram({"fsck.fat", "-n", partition});
     EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
     fs::remove(partition);

@@ -7,18 +7,15 @@
 #include <cstring>
 
 #include "fatdisk/on_disk_format.h"
+#include "platform/byte_order.h"
 
 namespace wine_guest {
 
 namespace {
 
-std::uint32_t Le16(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return bytes[at] | (std::uint32_t{bytes[at + 1]} << 8);
-}
+std::uint32_t Le16(const std::vector<std::uint8_t>& bytes, std::size_t at) { return platform::LoadLe16(&bytes[at]); }
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return Le16(bytes, at) | (Le16(bytes, at + 2) << 16);
-}
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t at) { return platform::LoadLe32(&bytes[at]); }
 
 bool IsFsInfo(const std::uint8_t* sector) {
     return std::memcmp(sector + fatdisk::kFsInfoLeadSignature, fatdisk::kFsInfoLeadSignatureText, 4) == 0 &&
@@ -52,31 +49,6 @@ bool NothingWritten(const std::string& image) {
     const off_t data = ::lseek(fd, 0, SEEK_DATA);
     ::close(fd);
     return data < 0;
-}
-
-bool CutPartition(const std::string& image, std::uint32_t start, const std::string& out) {
-    const off_t offset = static_cast<off_t>(start) * kSectorBytes;
-    const int from = ::open(image.c_str(), O_RDONLY);
-    const int to = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    bool ok = from >= 0 && to >= 0;
-    const off_t end = ok ? ::lseek(from, 0, SEEK_END) : 0;
-    ok = ok && end > offset && ::ftruncate(to, end - offset) == 0;
-    std::vector<char> buffer(1 << 20);
-    off_t at = offset;
-    while (ok && at < end) {
-        const off_t data = ::lseek(from, at, SEEK_DATA);
-        if (data < 0) break;  // only a hole is left
-        const off_t hole = ::lseek(from, data, SEEK_HOLE);
-        for (off_t p = data; ok && p < hole;) {
-            const ssize_t got = ::pread(from, buffer.data(), std::min<off_t>(hole - p, buffer.size()), p);
-            ok = got > 0 && ::pwrite(to, buffer.data(), got, p - offset) == got;
-            p += got;
-        }
-        at = hole;
-    }
-    if (from >= 0) ::close(from);
-    if (to >= 0) ::close(to);
-    return ok;
 }
 
 std::vector<std::uint8_t> BuiltAreas(const std::string& image, std::string* description) {

@@ -1,6 +1,5 @@
 // Reading a stick's image on the host after the guest has made it: its
-// sectors, its first partition, whether anything was written at all, the
-// partition cut out for fsck.fat (which has no offset option), and the
+// sectors, its first partition, whether anything was written at all, and the
 // areas of a FAT volume that a make writes and no file system driver
 // changes afterwards.
 #pragma once
@@ -19,9 +18,6 @@ std::vector<std::uint8_t> ReadSectors(const std::string& image, std::uint64_t lb
 std::uint32_t PartitionStart(const std::string& image);
 // True when the (sparse) image holds no data at all: nothing was written.
 bool NothingWritten(const std::string& image);
-// Copies the partition starting at LBA start into out, moving only the
-// extents that hold data.
-bool CutPartition(const std::string& image, std::uint32_t start, const std::string& out);
 
 // The sectors of the MBR area, the reserved area and the head of each FAT
 // (its reserved entries) of the volume at the first partition, as one byte

@@ -21,6 +21,7 @@
 #include "payload/payload_table.h"
 #include "tests/qemu/boot_checks.h"
 #include "tests/qemu/child_process.h"
+#include "tests/qemu/partition_copy.h"
 #include "tests/qemu/qemu_machine.h"
 #include "tests/wine_guest/stick_image.h"
 
@@ -208,7 +209,7 @@ TEST_P(WineGuestMake, StickBecomesABootableVornDisk) {
     const std::uint32_t start = PartitionStart(image);
     ASSERT_GT(start, 0u) << "no partition on the stick";
     const std::string partition = work + "/partition.img";
-    ASSERT_TRUE(CutPartition(image, start, partition));
+    ASSERT_TRUE(qemu_test::CopyPartitionOut(image, std::uint64_t{start} * kSectorBytes, partition));
     const qemu_test::ProgramResult fsck = qemu_test::RunProgram({"fsck.fat", "-n", partition});
     EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
     fs::remove(partition);
